@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# The README's test command: installs what is missing, builds, and runs the whole test suite.
+# With CI=true it also builds and runs the suite under AddressSanitizer + UndefinedBehaviorSanitizer,
+# and requires FUSE for the end-to-end tests (ORVANE_REQUIRE_FUSE=1).
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/install-deps.sh"
+
+if [ "${CI:-}" = true ]; then
+  export ORVANE_REQUIRE_FUSE=1
+fi
+jobs=$(nproc)
+
+run_suite() {
+  local build=$1
+  echo "== build: $build"
+  "$top/scripts/build.sh" "$build"
+  echo "== test: $build"
+  (cd "$build" && ctest --output-on-failure -j "$jobs" --timeout 600)
+}
+
+run_suite "$top/build"
+if [ "${CI:-}" = true ]; then
+  ORVANE_SANITIZE=1 run_suite "$top/build-sanitize"
+fi
