@@ -9,7 +9,6 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <variant>
 
 namespace orvane {
 
@@ -42,8 +41,15 @@ class RegistryStore {
   bool CreateKey(const std::string& key);
 
   // The whole store as parsed from the text form; exposed for tests and tools.
-  using Values = std::map<std::string, RegValue>;   // by lower-case value name
-  using Keys = std::map<std::string, Values>;       // by lower-case key path
+  struct Entry {
+    std::string name;  // as first written
+    RegValue value;
+  };
+  struct Key {
+    std::string path;  // as first written
+    std::map<std::string, Entry> values;  // by lower-case value name
+  };
+  using Keys = std::map<std::string, Key>;  // by lower-case key path
   static Keys Parse(const std::string& text);
   static std::string Serialise(const Keys& keys);
 

@@ -1,4 +1,4 @@
-// A monotonic millisecond clock and an interruptible sleep.
+// A monotonic millisecond clock and a plain sleep.
 #pragma once
 
 #include <cstdint>
