@@ -1,0 +1,62 @@
+// Language files: which user-interface language is in use (registry value "dwLanguageId", chosen
+// from the system language the first time) and text lookups in "Lang<ID>.ini" beside the program,
+// sections "TEXT", "LIGHT" and "MODE". Nothing is cached: every lookup reads the registry value
+// and the file again, so edits take effect at the next lookup.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/registry.h"
+#include "platform/text_source.h"
+
+namespace orvane {
+
+inline constexpr const char* kLanguageIdValue = "dwLanguageId";
+// Supported languages by index; slots 2 and 3 are empty.
+inline constexpr std::array<uint16_t, 4> kSupportedLanguages = {0x0409, 0x0419, 0, 0};
+
+class LanguageFiles {
+ public:
+  // store may be null (the registry key could not be opened): the choice then follows the system
+  // language at every lookup. system_language defaults to the platform's.
+  LanguageFiles(RegistryStore* store, std::string program_folder,
+                std::function<uint16_t()> system_language = {});
+
+  uint16_t GetLanguageId() const;
+  int GetLanguageIndex() const;
+
+  // "<program folder>/Lang%04X.ini" for the index (4 or more, or negative, count as 0).
+  std::string FileName(int index) const;
+
+  std::string LoadText(const std::string& key, int index) const;
+  std::string LoadLightText(const std::string& key, int index) const;
+  std::string LoadModeText(int mode, int index) const;
+  std::string Lookup(const std::string& section, const std::string& key, int index) const;
+
+ private:
+  RegistryStore* store_;
+  std::string program_folder_;
+  std::function<uint16_t()> system_language_;
+};
+
+// The text source the program uses: the current language, chosen again at every lookup.
+class LanguageTextSource : public ITextSource {
+ public:
+  explicit LanguageTextSource(const LanguageFiles& files) : files_(files) {}
+  std::string Text(const std::string& section, const std::string& key) const override {
+    return files_.Lookup(section, key, files_.GetLanguageIndex());
+  }
+  using ITextSource::Text;
+
+ private:
+  const LanguageFiles& files_;
+};
+
+// The system identifier after the mapping of English and Russian variants (first match wins);
+// any other identifier comes back unchanged.
+uint16_t MapSystemLanguage(uint16_t id);
+
+}  // namespace orvane

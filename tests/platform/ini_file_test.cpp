@@ -1,0 +1,92 @@
+#include "platform/ini_file.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "temp_dir.h"
+
+namespace orvane {
+namespace {
+
+using testing::TempDir;
+
+TEST(IniFile, ReadsWithWindowsSemantics) {
+  TempDir dir;
+  std::string path = dir.File("a.ini");
+  ASSERT_TRUE(WriteFileAtomic(path, std::string("\xEF\xBB\xBF; comment\r\n"
+                                                "[Text]\r\n"
+                                                "  Hello =  World  \r\n"
+                                                "Empty=\r\n"
+                                                "Quoted=\"  spaced  \"\r\n"
+                                                "Dup=first\r\n"
+                                                "Dup=second\r\n"
+                                                "[other]\r\nHello=Other\r\n")));
+  EXPECT_EQ(IniReadString(path, "TEXT", "hello", "#Error"), "World");      // case-insensitive
+  EXPECT_EQ(IniReadString(path, "text", "EMPTY", "#Error"), "");           // empty, not default
+  EXPECT_EQ(IniReadString(path, "text", "missing", "#Error"), "#Error");   // absent -> default
+  EXPECT_EQ(IniReadString(path, "nosection", "Hello", "dflt"), "dflt");
+  EXPECT_EQ(IniReadString(path, "text", "Quoted", ""), "  spaced  ");
+  EXPECT_EQ(IniReadString(path, "text", "Dup", ""), "first");
+  EXPECT_EQ(IniReadString(path, "OTHER", "hello", ""), "Other");
+  EXPECT_EQ(IniReadString(dir.File("none.ini"), "a", "b", "dflt"), "dflt");
+}
+
+TEST(IniFile, CutsResultsToTheBuffer) {
+  TempDir dir;
+  std::string path = dir.File("long.ini");
+  std::string long_value(400, 'x');
+  ASSERT_TRUE(IniWriteString(path, "S", "K", long_value));
+  EXPECT_EQ(IniReadString(path, "S", "K", "").size(), 259u);
+  EXPECT_EQ(IniReadString(path, "S", "K", "", 10), std::string(9, 'x'));
+  EXPECT_EQ(IniReadString(path, "S", "K", "", 0), "");
+  // Cyrillic text is cut between characters, never inside one.
+  ASSERT_TRUE(IniWriteString(path, "S", "R", "Привет"));
+  EXPECT_EQ(IniReadString(path, "S", "R", "", 4), "При");
+}
+
+TEST(IniFile, WritesKeepTheRestOfTheFile) {
+  TempDir dir;
+  std::string path = dir.File("w.ini");
+  ASSERT_TRUE(WriteFileAtomic(path, std::string("; keep me\n[A]\nx=1\n\n[B]\ny=2\n")));
+  ASSERT_TRUE(IniWriteString(path, "a", "X", "10"));   // replaces, whatever the case
+  ASSERT_TRUE(IniWriteString(path, "A", "z", "3"));    // new key goes into section A
+  ASSERT_TRUE(IniWriteString(path, "C", "w", "4"));    // new section at the end
+  auto text = ReadTextFile(path);
+  ASSERT_TRUE(text);
+  EXPECT_EQ(*text, "; keep me\n[A]\nX=10\nz=3\n\n[B]\ny=2\n[C]\nw=4\n");
+  // A value with a line break cannot inject a new key.
+  ASSERT_TRUE(IniWriteString(path, "B", "y", "2\nevil=1"));
+  EXPECT_EQ(IniReadString(path, "B", "evil", "none"), "none");
+  // Writing creates a missing file.
+  ASSERT_TRUE(IniWriteString(dir.File("new.ini"), "KEYCOLOR", "DengCheck", "1"));
+  EXPECT_EQ(IniReadString(dir.File("new.ini"), "KEYCOLOR", "DengCheck", "0"), "1");
+}
+
+TEST(IniFile, ReadIntAndDeletion) {
+  TempDir dir;
+  std::string path = dir.File("i.ini");
+  ASSERT_TRUE(WriteFileAtomic(path, std::string("[S]\na=42abc\nb=-7\nc=abc\n")));
+  EXPECT_EQ(IniReadInt(path, "S", "a", 0), 42);
+  EXPECT_EQ(IniReadInt(path, "S", "b", 0), -7);
+  EXPECT_EQ(IniReadInt(path, "S", "c", 5), 5);
+  EXPECT_EQ(IniReadInt(path, "S", "none", 9), 9);
+  ASSERT_TRUE(IniDeleteKey(path, "s", "A"));
+  EXPECT_EQ(IniReadInt(path, "S", "a", 1), 1);
+  IniDocument doc = IniDocument::Load(path);
+  EXPECT_EQ(doc.Keys("S"), (std::vector<std::string>{"b", "c"}));
+}
+
+TEST(IniFile, SurvivesBinaryGarbage) {
+  std::string garbage;
+  uint32_t x = 12345;
+  for (int i = 0; i < 20000; ++i) {
+    x = x * 1103515245u + 12345u;
+    garbage += char(x >> 16);
+  }
+  IniDocument doc(garbage);
+  doc.Set("S", "k", "v");
+  EXPECT_EQ(doc.Get("S", "k", ""), "v");
+}
+
+}  // namespace
+}  // namespace orvane
