@@ -21,5 +21,10 @@ run_suite() {
 
 run_suite "$top/build"
 if [ "${CI:-}" = true ]; then
+  # Leaks inside system libraries (fontconfig, Qt's platform plugins) are not ours to fix.
+  if [ -f "$top/scripts/lsan.supp" ]; then
+    export LSAN_OPTIONS="suppressions=$top/scripts/lsan.supp:print_suppressions=0"
+  fi
+  export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
   ORVANE_SANITIZE=1 run_suite "$top/build-sanitize"
 fi
