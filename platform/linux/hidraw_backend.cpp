@@ -1,0 +1,384 @@
+// hidraw enumeration through sysfs files (uevent, report_descriptor, the USB parent's
+// bcdDevice) and node I/O with poll(), an eventfd cancel event and a writer thread.
+#include "platform/linux/hidraw_backend.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <new>
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t kMaxSysfsFile = 65536;
+constexpr size_t kReadBuffer = 16384;    // larger than any report hidraw hands out
+constexpr int kMaxDrainReports = 4096;   // a device flooding input cannot hold DrainInput forever
+
+bool ReadSmallFile(const std::string& path, std::vector<uint8_t>* out) {
+  out->clear();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  uint8_t buf[4096];
+  bool ok = true;
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) { ok = false; break; }
+    if (n == 0) break;
+    if (out->size() + static_cast<size_t>(n) > kMaxSysfsFile) { ok = false; break; }
+    out->insert(out->end(), buf, buf + n);
+  }
+  ::close(fd);
+  return ok;
+}
+
+bool ParseHexField(const std::string& s, uint32_t* out) {
+  if (s.empty() || s.size() > 8) return false;
+  uint32_t v = 0;
+  for (char c : s) {
+    int d;
+    if (c >= '0' && c <= '9') d = c - '0';
+    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+    else return false;
+    v = v * 16 + static_cast<uint32_t>(d);
+  }
+  *out = v;
+  return true;
+}
+
+// "HID_ID=0003:00000C45:00007650" -> bus, vendor, product.
+bool ParseUevent(const std::vector<uint8_t>& text, HidNodeInfo* info) {
+  const std::string s(text.begin(), text.end());
+  size_t pos = 0;
+  while (pos < s.size()) {
+    size_t end = s.find('\n', pos);
+    if (end == std::string::npos) end = s.size();
+    const std::string line = s.substr(pos, end - pos);
+    pos = end + 1;
+    if (line.rfind("HID_ID=", 0) != 0) continue;
+    const std::string v = line.substr(7);
+    const size_t c1 = v.find(':');
+    const size_t c2 = c1 == std::string::npos ? c1 : v.find(':', c1 + 1);
+    if (c2 == std::string::npos) return false;
+    uint32_t bus, vid, pid;
+    if (!ParseHexField(v.substr(0, c1), &bus) || !ParseHexField(v.substr(c1 + 1, c2 - c1 - 1), &vid) ||
+        !ParseHexField(v.substr(c2 + 1), &pid) || bus > 0xFFFF || vid > 0xFFFF || pid > 0xFFFF)
+      return false;
+    info->bus_type = static_cast<uint16_t>(bus);
+    info->vendor_id = static_cast<uint16_t>(vid);
+    info->product_id = static_cast<uint16_t>(pid);
+    return true;
+  }
+  return false;
+}
+
+// The version is the USB device's bcdDevice, a few levels above the HID device in sysfs.
+uint16_t FindVersion(const std::string& device_dir, const std::string& sys_root) {
+  std::error_code ec;
+  fs::path dir = fs::canonical(device_dir, ec);
+  if (ec) return 0;
+  const fs::path root = fs::canonical(sys_root, ec);
+  for (int level = 0; level < 4 && !dir.empty(); ++level) {
+    std::vector<uint8_t> text;
+    if (ReadSmallFile((dir / "bcdDevice").string(), &text)) {
+      std::string s(text.begin(), text.end());
+      while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
+      uint32_t v;
+      return ParseHexField(s, &v) && v <= 0xFFFF ? static_cast<uint16_t>(v) : 0;
+    }
+    if (dir == root || dir == dir.parent_path()) break;
+    dir = dir.parent_path();
+  }
+  return 0;
+}
+
+// hidraw2 before hidraw10.
+bool NodeNameLess(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return a.size() < b.size();
+  return a < b;
+}
+
+bool IsGoneErrno(int e) { return e == ENODEV || e == EIO || e == ESHUTDOWN || e == EPIPE || e == ENXIO; }
+
+std::string EnvOr(const char* name, const char* fallback) {
+  const char* v = std::getenv(name);
+  return v && *v ? v : fallback;
+}
+
+}  // namespace
+
+HidrawBackend::HidrawBackend(std::string sys_root, std::string dev_root)
+    : sys_root_(std::move(sys_root)), dev_root_(std::move(dev_root)) {}
+
+std::unique_ptr<HidrawBackend> HidrawBackend::FromEnvironment() {
+  return std::make_unique<HidrawBackend>(EnvOr("ORVANE_SYS_ROOT", "/sys"),
+                                         EnvOr("ORVANE_DEV_ROOT", "/dev"));
+}
+
+std::vector<HidNodeInfo> HidrawBackend::EnumerateNodes() {
+  std::vector<HidNodeInfo> nodes;
+  const std::string class_dir = sys_root_ + "/class/hidraw";
+  DIR* dir = ::opendir(class_dir.c_str());
+  if (!dir) return nodes;
+  std::vector<std::string> names;
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name.size() > 6 && name.compare(0, 6, "hidraw") == 0 &&
+        std::all_of(name.begin() + 6, name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      names.push_back(name);
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end(), NodeNameLess);
+  for (const std::string& name : names) {
+    const std::string device_dir = class_dir + "/" + name + "/device";
+    HidNodeInfo info;
+    std::vector<uint8_t> uevent;
+    if (!ReadSmallFile(device_dir + "/uevent", &uevent) || !ParseUevent(uevent, &info)) continue;
+    if (!ReadSmallFile(device_dir + "/report_descriptor", &info.report_descriptor)) continue;
+    info.node = dev_root_ + "/" + name;
+    struct stat st;
+    if (::stat(info.node.c_str(), &st) != 0) continue;  // listed, but no node: not usable
+    info.accessible = ::access(info.node.c_str(), R_OK | W_OK) == 0;
+    info.version = FindVersion(device_dir, sys_root_);
+    nodes.push_back(std::move(info));
+  }
+  return nodes;
+}
+
+std::unique_ptr<IHidNode> HidrawBackend::OpenNode(const std::string& node, bool read, bool write,
+                                                  HidOpenError* error) {
+  HidOpenError scratch;
+  if (!error) error = &scratch;
+  int flags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+  flags |= read && write ? O_RDWR : write ? O_WRONLY : O_RDONLY;
+  const int fd = ::open(node.c_str(), flags);
+  if (fd < 0) {
+    switch (errno) {
+      case ENOENT: case ENODEV: case ENXIO: *error = HidOpenError::NotFound; break;
+      case EACCES: case EPERM: *error = HidOpenError::NoPermission; break;
+      case EBUSY: *error = HidOpenError::Busy; break;
+      default: *error = HidOpenError::Other; break;
+    }
+    return nullptr;
+  }
+  auto n = HidrawNode::Adopt(fd);
+  *error = n ? HidOpenError::None : HidOpenError::Other;
+  return n;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+std::unique_ptr<HidrawNode> HidrawNode::Adopt(int fd) {
+  if (fd < 0) return nullptr;
+  const int fl = ::fcntl(fd, F_GETFL);
+  if (fl >= 0) ::fcntl(fd, F_SETFL, fl | O_NONBLOCK);
+  const int cancel_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  const int stop_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (cancel_fd < 0 || stop_fd < 0) {
+    if (cancel_fd >= 0) ::close(cancel_fd);
+    if (stop_fd >= 0) ::close(stop_fd);
+    ::close(fd);
+    return nullptr;
+  }
+  try {
+    return std::unique_ptr<HidrawNode>(new HidrawNode(fd, cancel_fd, stop_fd));
+  } catch (...) {  // allocation or thread creation failed; the constructor closed nothing
+    ::close(fd);
+    ::close(cancel_fd);
+    ::close(stop_fd);
+    return nullptr;
+  }
+}
+
+HidrawNode::HidrawNode(int fd, int cancel_fd, int stop_fd)
+    : fd_(fd), cancel_fd_(cancel_fd), stop_fd_(stop_fd), read_buf_(kReadBuffer) {
+  writer_ = std::thread([this] { WriterLoop(); });
+}
+
+HidrawNode::~HidrawNode() {
+  {
+    std::lock_guard lock(write_mutex_);
+    stop_ = true;
+  }
+  write_cv_.notify_all();
+  const uint64_t one = 1;
+  (void)!::write(stop_fd_, &one, sizeof one);
+  // A write stuck in the kernel keeps its buffer (owned here) until it returns; the kernel
+  // bounds that wait.
+  writer_.join();
+  ::close(fd_);
+  ::close(cancel_fd_);
+  ::close(stop_fd_);
+}
+
+void HidrawNode::Cancel() {
+  cancel_gen_.fetch_add(1);
+  const uint64_t one = 1;
+  (void)!::write(cancel_fd_, &one, sizeof one);
+  { std::lock_guard lock(write_mutex_); }  // no waiter can miss the change below
+  write_cv_.notify_all();
+}
+
+HidIoStatus HidrawNode::Read(uint8_t* buf, size_t cap, size_t* got, int timeout_ms) {
+  *got = 0;
+  if (dead_) return HidIoStatus::Disconnected;
+  std::lock_guard lock(read_mutex_);
+  const uint64_t gen = cancel_gen_.load();
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+  for (;;) {
+    const ssize_t n = ::read(fd_, read_buf_.data(), read_buf_.size());
+    if (n > 0) {
+      const size_t copy = std::min(static_cast<size_t>(n), cap);
+      if (copy) std::memcpy(buf, read_buf_.data(), copy);
+      *got = copy;
+      return HidIoStatus::Ok;
+    }
+    if (n == 0) {  // end of file: the other side is gone
+      dead_ = true;
+      return HidIoStatus::Disconnected;
+    }
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) {
+      if (IsGoneErrno(errno)) {
+        dead_ = true;
+        return HidIoStatus::Disconnected;
+      }
+      return HidIoStatus::Error;
+    }
+    int wait = -1;
+    if (timeout_ms >= 0) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0) return HidIoStatus::Timeout;
+      wait = static_cast<int>(left);
+    }
+    pollfd fds[2] = {{fd_, POLLIN, 0}, {cancel_fd_, POLLIN, 0}};
+    const int r = ::poll(fds, 2, wait);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return HidIoStatus::Error;
+    }
+    if (r == 0) return HidIoStatus::Timeout;
+    if (fds[1].revents & POLLIN) {
+      if (cancel_gen_.load() != gen) return HidIoStatus::Cancelled;
+      uint64_t count;  // left over from a Cancel before this read began
+      (void)!::read(cancel_fd_, &count, sizeof count);
+    }
+    if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) && !(fds[0].revents & POLLIN)) {
+      dead_ = true;
+      return HidIoStatus::Disconnected;
+    }
+  }
+}
+
+void HidrawNode::DrainInput() {
+  if (dead_) return;
+  std::vector<uint8_t> sink(kReadBuffer);
+  for (int i = 0; i < kMaxDrainReports; ++i) {
+    const ssize_t n = ::read(fd_, sink.data(), sink.size());
+    if (n > 0) continue;
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0 || (n < 0 && IsGoneErrno(errno))) dead_ = true;
+    return;
+  }
+}
+
+bool HidrawNode::WriteInFlight() {
+  std::lock_guard lock(write_mutex_);
+  return in_flight_;
+}
+
+HidIoStatus HidrawNode::Write(const uint8_t* data, size_t size, int timeout_ms) {
+  if (dead_) return HidIoStatus::Disconnected;
+  if (size == 0) return HidIoStatus::Error;
+  std::unique_lock lock(write_mutex_);
+  if (in_flight_) return HidIoStatus::Busy;
+  try {
+    write_buf_.assign(data, data + size);
+  } catch (const std::bad_alloc&) {
+    return HidIoStatus::Error;
+  }
+  const uint64_t gen = cancel_gen_.load();
+  const uint64_t seq = ++job_seq_;
+  job_ = true;
+  in_flight_ = true;
+  write_cv_.notify_all();
+  auto finished = [&] { return done_seq_ == seq || cancel_gen_.load() != gen || stop_; };
+  if (timeout_ms < 0) {
+    write_cv_.wait(lock, finished);
+  } else {
+    write_cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms), finished);
+  }
+  if (done_seq_ == seq) return write_result_;
+  // The write stays with the writer thread and its buffer until the kernel returns.
+  return cancel_gen_.load() != gen ? HidIoStatus::Cancelled : HidIoStatus::Timeout;
+}
+
+HidIoStatus HidrawNode::WriteNow(const std::vector<uint8_t>& data) {
+  for (;;) {
+    const ssize_t n = ::write(fd_, data.data(), data.size());
+    if (n == static_cast<ssize_t>(data.size())) return HidIoStatus::Ok;
+    if (n >= 0) return HidIoStatus::Error;  // hidraw takes a report whole or not at all
+    const int e = errno;
+    if (e == EINTR) continue;
+    if (e == EPIPE) {  // a socket or FIFO stand-in: consume the SIGPIPE blocked in this thread
+      sigset_t pipe;
+      sigemptyset(&pipe);
+      sigaddset(&pipe, SIGPIPE);
+      const timespec zero{0, 0};
+      ::sigtimedwait(&pipe, nullptr, &zero);
+    }
+    if (IsGoneErrno(e)) {
+      dead_ = true;
+      return HidIoStatus::Disconnected;
+    }
+    if (e != EAGAIN && e != EWOULDBLOCK) return HidIoStatus::Error;
+    pollfd fds[2] = {{fd_, POLLOUT, 0}, {stop_fd_, POLLIN, 0}};
+    const int r = ::poll(fds, 2, -1);
+    if (r < 0 && errno != EINTR) return HidIoStatus::Error;
+    if (fds[1].revents & POLLIN) return HidIoStatus::Cancelled;
+    if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) && !(fds[0].revents & POLLOUT)) {
+      dead_ = true;
+      return HidIoStatus::Disconnected;
+    }
+  }
+}
+
+void HidrawNode::WriterLoop() {
+  // A vanished reader of a socket or FIFO stand-in must not kill the process.
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+  std::unique_lock lock(write_mutex_);
+  for (;;) {
+    write_cv_.wait(lock, [&] { return job_ || stop_; });
+    if (stop_) return;
+    job_ = false;
+    const uint64_t seq = job_seq_;
+    lock.unlock();
+    const HidIoStatus result = WriteNow(write_buf_);  // buffer untouched while in_flight_
+    lock.lock();
+    write_result_ = result;
+    done_seq_ = seq;
+    in_flight_ = false;
+    write_cv_.notify_all();
+  }
+}
+
+}  // namespace orvane
