@@ -1,0 +1,267 @@
+#include "platform/linux/hidraw_backend.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "tests/platform/hid_fake_backend.h"
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// A /sys + /dev tree laid out as the kernel lays it out: the class entry links to the HID device,
+// whose grandparent is the USB device with bcdDevice.
+class FakeTree {
+ public:
+  FakeTree() {
+    char tmpl[] = "/tmp/orvane-hidraw-XXXXXX";
+    root_ = ::mkdtemp(tmpl);
+    ::chmod(root_.c_str(), 0755);
+    fs::create_directories(root_ + "/sys/class/hidraw");
+    fs::create_directories(root_ + "/dev");
+  }
+  ~FakeTree() { fs::remove_all(root_); }
+  std::string Sys() const { return root_ + "/sys"; }
+  std::string Dev() const { return root_ + "/dev"; }
+
+  void AddNode(int n, const std::string& hid_id, const std::vector<uint8_t>& descriptor,
+               const char* bcd = nullptr, bool dev_node = true) {
+    const std::string usb = Sys() + "/devices/usb1/1-" + std::to_string(n);
+    const std::string hid = usb + "/1-" + std::to_string(n) + ":1.0/0003:0C45:7650.000" + std::to_string(n);
+    fs::create_directories(hid);
+    std::ofstream(hid + "/uevent") << "DRIVER=hid-generic\n" << hid_id << "\nHID_NAME=Test\n";
+    std::ofstream(hid + "/report_descriptor", std::ios::binary)
+        .write(reinterpret_cast<const char*>(descriptor.data()), static_cast<std::streamsize>(descriptor.size()));
+    if (bcd) std::ofstream(usb + "/bcdDevice") << bcd << "\n";
+    const std::string cls = Sys() + "/class/hidraw/hidraw" + std::to_string(n);
+    fs::create_directories(cls);
+    fs::create_directory_symlink(hid, cls + "/device");
+    if (dev_node) ::mkfifo(NodePath(n).c_str(), 0666);
+  }
+  std::string NodePath(int n) const { return Dev() + "/hidraw" + std::to_string(n); }
+
+ private:
+  std::string root_;
+};
+
+const char* kKeyboardId = "HID_ID=0003:00000C45:00007650";
+
+TEST(HidrawBackend, EnumeratesInNumericOrderWithIdentityAndDescriptor) {
+  FakeTree tree;
+  tree.AddNode(10, kKeyboardId, test::descriptors::kVendor, "0105");
+  tree.AddNode(2, kKeyboardId, test::descriptors::kBootKeyboard, "0105");
+  tree.AddNode(0, "HID_ID=0005:0000046D:0000B33A", test::descriptors::kMouse);  // no bcdDevice
+  tree.AddNode(3, "HID_ID=garbage", test::descriptors::kMouse);                 // left out
+  tree.AddNode(4, kKeyboardId, test::descriptors::kMouse, nullptr, false);      // no /dev node
+  HidrawBackend backend(tree.Sys(), tree.Dev());
+  const auto nodes = backend.EnumerateNodes();
+  ASSERT_EQ(nodes.size(), 3u);
+  EXPECT_EQ(nodes[0].node, tree.NodePath(0));
+  EXPECT_EQ(nodes[0].bus_type, 5);
+  EXPECT_EQ(nodes[0].vendor_id, 0x046D);
+  EXPECT_EQ(nodes[0].product_id, 0xB33A);
+  EXPECT_EQ(nodes[0].version, 0);
+  EXPECT_EQ(nodes[1].node, tree.NodePath(2));
+  EXPECT_EQ(nodes[1].vendor_id, 0x0C45);
+  EXPECT_EQ(nodes[1].product_id, 0x7650);
+  EXPECT_EQ(nodes[1].version, 0x0105);
+  EXPECT_EQ(nodes[1].report_descriptor, test::descriptors::kBootKeyboard);
+  EXPECT_EQ(nodes[2].node, tree.NodePath(10));
+  EXPECT_EQ(nodes[2].report_descriptor, test::descriptors::kVendor);
+  EXPECT_TRUE(nodes[2].accessible);
+
+  EXPECT_TRUE(HidrawBackend("/nonexistent-root", "/dev").EnumerateNodes().empty());
+}
+
+TEST(HidrawBackend, RootsFromEnvironment) {
+  ::setenv("ORVANE_SYS_ROOT", "/tmp/a-sys", 1);
+  ::setenv("ORVANE_DEV_ROOT", "", 1);  // empty means the default
+  auto b = HidrawBackend::FromEnvironment();
+  ::unsetenv("ORVANE_SYS_ROOT");
+  ::unsetenv("ORVANE_DEV_ROOT");
+  EXPECT_EQ(b->SysRoot(), "/tmp/a-sys");
+  EXPECT_EQ(b->DevRoot(), "/dev");
+}
+
+// "Not allowed" must be told from "not there". Root may open anything, so the check runs in a
+// child that has dropped to an unprivileged user when we are root.
+TEST(HidrawBackend, NoPermissionIsToldFromAbsent) {
+  FakeTree tree;
+  tree.AddNode(0, kKeyboardId, test::descriptors::kVendor);
+  ::chmod(tree.NodePath(0).c_str(), 0600);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (::geteuid() == 0) {
+      const passwd* nobody = ::getpwnam("nobody");
+      if (!nobody || ::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0) _exit(10);
+    }
+    HidrawBackend backend(tree.Sys(), tree.Dev());
+    const auto nodes = backend.EnumerateNodes();
+    if (nodes.size() != 1 || nodes[0].accessible) _exit(1);
+    HidOpenError err = HidOpenError::None;
+    if (backend.OpenNode(tree.NodePath(0), true, true, &err) || err != HidOpenError::NoPermission) _exit(2);
+    if (backend.OpenNode(tree.NodePath(7), true, true, &err) || err != HidOpenError::NotFound) _exit(3);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(HidrawBackend, OpensNodeAndReadsWhatTheDeviceSends) {
+  FakeTree tree;
+  tree.AddNode(1, kKeyboardId, test::descriptors::kVendor);
+  HidrawBackend backend(tree.Sys(), tree.Dev());
+  HidOpenError err;
+  auto node = backend.OpenNode(tree.NodePath(1), true, true, &err);
+  ASSERT_NE(node, nullptr);
+  EXPECT_EQ(err, HidOpenError::None);
+  const int device = ::open(tree.NodePath(1).c_str(), O_WRONLY);  // the "device" side of the FIFO
+  ASSERT_GE(device, 0);
+  const uint8_t report[4] = {4, 1, 2, 3};
+  ASSERT_EQ(::write(device, report, sizeof report), 4);
+  uint8_t buf[64];
+  size_t got = 0;
+  ASSERT_EQ(node->Read(buf, sizeof buf, &got, 2000), HidIoStatus::Ok);
+  EXPECT_EQ(std::vector<uint8_t>(buf, buf + got), std::vector<uint8_t>(report, report + 4));
+  ::close(device);
+}
+
+// Node I/O against a datagram socket standing in for the device: one report per packet.
+class HidrawNodeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    int sv[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, sv), 0);
+    device_ = sv[1];
+    ours_ = sv[0];
+  }
+  void TearDown() override {
+    node_.reset();
+    if (device_ >= 0) ::close(device_);
+  }
+  void Adopt() {
+    node_ = HidrawNode::Adopt(ours_);
+    ASSERT_NE(node_, nullptr);
+  }
+  void Send(std::vector<uint8_t> r) { ASSERT_EQ(::send(device_, r.data(), r.size(), 0), static_cast<ssize_t>(r.size())); }
+
+  int device_ = -1;
+  int ours_ = -1;
+  std::unique_ptr<HidrawNode> node_;
+};
+
+TEST_F(HidrawNodeTest, ReadTimeoutAndDrain) {
+  Adopt();
+  uint8_t buf[64];
+  size_t got = 99;
+  const auto t0 = Clock::now();
+  EXPECT_EQ(node_->Read(buf, sizeof buf, &got, 300), HidIoStatus::Timeout);
+  EXPECT_GE(Clock::now() - t0, std::chrono::milliseconds(290));
+  EXPECT_EQ(got, 0u);
+
+  Send({4, 1});
+  Send({4, 2});
+  node_->DrainInput();  // both were stale
+  Send({4, 3, 3});
+  ASSERT_EQ(node_->Read(buf, 2, &got, 1000), HidIoStatus::Ok);  // cut to the buffer...
+  EXPECT_EQ(got, 2u);
+  EXPECT_EQ(buf[1], 3);
+  EXPECT_EQ(node_->Read(buf, sizeof buf, &got, 0), HidIoStatus::Timeout);  // ...report consumed whole
+}
+
+TEST_F(HidrawNodeTest, CancelEndsWaitingReadOnlyAndWrites) {
+  Adopt();
+  HidIoStatus st = HidIoStatus::Ok;
+  std::thread reader([&] {
+    uint8_t buf[64];
+    size_t got;
+    st = node_->Read(buf, sizeof buf, &got, -1);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  node_->Cancel();
+  reader.join();
+  EXPECT_EQ(st, HidIoStatus::Cancelled);
+  // An earlier Cancel does not touch later calls.
+  node_->Cancel();
+  Send({4, 9});
+  uint8_t buf[64];
+  size_t got = 0;
+  ASSERT_EQ(node_->Read(buf, sizeof buf, &got, 1000), HidIoStatus::Ok);
+  EXPECT_EQ(got, 2u);
+  EXPECT_EQ(node_->Read(buf, sizeof buf, &got, 30), HidIoStatus::Timeout);
+  const uint8_t out[3] = {4, 5, 6};
+  ASSERT_EQ(node_->Write(out, sizeof out, 1000), HidIoStatus::Ok);
+  ASSERT_EQ(::recv(device_, buf, sizeof buf, 0), 3);
+  EXPECT_EQ(buf[2], 6);
+}
+
+TEST_F(HidrawNodeTest, UnplugIsReportedWithoutSpinning) {
+  Adopt();
+  std::thread unplug([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    ::close(device_);
+    device_ = -1;
+  });
+  uint8_t buf[64];
+  size_t got;
+  EXPECT_EQ(node_->Read(buf, sizeof buf, &got, 5000), HidIoStatus::Disconnected);
+  unplug.join();
+  EXPECT_EQ(node_->Read(buf, sizeof buf, &got, -1), HidIoStatus::Disconnected);  // at once
+  EXPECT_EQ(node_->Write(buf, 8, -1), HidIoStatus::Disconnected);
+}
+
+TEST_F(HidrawNodeTest, WriteToGoneDeviceFailsWithoutKillingUs) {
+  Adopt();
+  ::close(device_);
+  device_ = -1;
+  const uint8_t out[3] = {4, 5, 6};
+  EXPECT_EQ(node_->Write(out, sizeof out, 1000), HidIoStatus::Disconnected);
+}
+
+// A write the device does not take: the caller gets its time-out, the report stays with the
+// writer thread, no second write starts meanwhile, and the first one still arrives intact.
+TEST_F(HidrawNodeTest, StuckWriteTimesOutKeepsItsBufferAndBlocksNewWrites) {
+  ASSERT_EQ(::fcntl(ours_, F_SETFL, O_NONBLOCK), 0);
+  std::vector<uint8_t> filler(64, 0x11);
+  int queued = 0;
+  while (::send(ours_, filler.data(), filler.size(), 0) > 0) ++queued;
+  ASSERT_GT(queued, 0);
+  Adopt();
+
+  std::vector<uint8_t> report(64, 0x42);
+  EXPECT_EQ(node_->Write(report.data(), report.size(), 100), HidIoStatus::Timeout);
+  std::fill(report.begin(), report.end(), 0xEE);  // the caller's buffer is free again
+  EXPECT_TRUE(node_->WriteInFlight());
+  EXPECT_EQ(node_->Write(report.data(), report.size(), 100), HidIoStatus::Busy);
+
+  uint8_t buf[128];
+  for (int i = 0; i < queued; ++i) ASSERT_EQ(::recv(device_, buf, sizeof buf, 0), 64);
+  ASSERT_EQ(::recv(device_, buf, sizeof buf, 0), 64);
+  EXPECT_EQ(buf[0], 0x42);
+  EXPECT_EQ(buf[63], 0x42);
+  const auto deadline = Clock::now() + std::chrono::seconds(5);
+  while (node_->WriteInFlight() && Clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_FALSE(node_->WriteInFlight());
+  EXPECT_EQ(node_->Write(report.data(), report.size(), 1000), HidIoStatus::Ok);
+}
+
+}  // namespace
+}  // namespace orvane
