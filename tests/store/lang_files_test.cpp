@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "model/key_table.h"
 #include "platform/format.h"
 #include "platform/ini_file.h"
 #include "store/text_keys.h"
@@ -73,6 +74,13 @@ TEST_P(LangFileTest, HoldsEveryKeyTheProgramLooksUpWithAText) {
     const std::string value = doc_.Get("TEXT", std::string(key), missing);
     EXPECT_NE(value, missing) << "TEXT key absent: " << key;
     EXPECT_FALSE(value.empty()) << "TEXT key empty: " << key;
+  }
+  // The key table names its keys by language key; a missing one would show "#Error" in the key
+  // lists and tooltips.
+  for (const std::string& key : KeyTableLanguageKeys()) {
+    const std::string value = doc_.Get("TEXT", key, missing);
+    EXPECT_NE(value, missing) << "key name absent: " << key;
+    EXPECT_FALSE(value.empty()) << "key name empty: " << key;
   }
   for (std::string_view key : kLightTextKeys) {
     const std::string value = doc_.Get("LIGHT", std::string(key), missing);
