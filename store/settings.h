@@ -41,7 +41,8 @@ class AppSettings {
   bool WriteFlip(const std::string& value);
 
   // The macro panel's record-delay option; its value name is the current language's text of
-  // "MACRO_ACTION_RECORD_DELAY", so each language keeps its own copy.
+  // "MACRO_ACTION_RECORD_DELAY". Our language files give that key the same text in every language,
+  // so the option survives a language switch; a file with another text keeps its own copy.
   std::string RecordDelay(const ITextSource& texts) const;
   bool WriteRecordDelay(const ITextSource& texts, const std::string& value);
 
