@@ -56,6 +56,11 @@ std::string Fault(CSimHub& hub, const std::vector<std::string>& w) {
     }
     f.error_status = static_cast<uint8_t>(v);
     if (!ParseCount(w, 3, &f.error_status_count)) return "error bad count";
+    f.error_status_after = 0;
+    if (w.size() >= 6 && w[4] == "after") {
+      if (!ParseNumber(w[5], 0, 1000000, &v)) return "error bad count";
+      f.error_status_after = static_cast<int>(v);
+    }
   } else if (kind == "vanish") {
     if (w.size() < 3 || !ParseNumber(w[2], 0, 1000000, &v)) return "error vanish needs a count";
     f.vanish_after = static_cast<int>(v);

@@ -7,7 +7,7 @@
 //   fault none                          clear every fault
 //   fault noreply [n|all]               the next n requests (default 1) get no reply
 //   fault late <ms> [n|all]             the next n replies arrive ms late
-//   fault status <fe|ff> [n|all]        the next n replies carry that error status
+//   fault status <fe|ff> [n|all] [after k]  after k normal replies, n replies carry that status
 //   fault vanish <n>                    answer n more requests, then drop off the bus
 //   fault refuse on|off                 writes to the command channel fail
 //   fault stall <ms> [n|all]            the next n writes are held ms before they complete

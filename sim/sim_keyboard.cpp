@@ -96,7 +96,13 @@ SimOutcome CSimKeyboard::HandleRequest(const uint8_t* data, size_t size) {
   SimReport reply{};
   reply[0] = kSimCommandReportId;
   std::memcpy(&reply[3], &request[3], 4);  // command, length, address echoed
-  if (CountDown(&faults_.error_status_count)) {
+  bool error_now = false;
+  if (faults_.error_status_after > 0) {
+    --faults_.error_status_after;
+  } else {
+    error_now = CountDown(&faults_.error_status_count);
+  }
+  if (error_now) {
     reply[7] = faults_.error_status;
   } else if (request[3] == kCmdBootMode) {
     memory_.boot_mode = 1;  // off to the boot loader: no answer

@@ -43,6 +43,7 @@ struct SimFaults {
   uint32_t late_ms = 0;
   int error_status_count = 0;
   uint8_t error_status = kSimStatusFailed;
+  int error_status_after = 0;  // requests answered normally before the error statuses start
   int vanish_after = -1;  // -1: never; n >= 0: answer n more requests, then vanish
   bool refuse_writes = false;
   int stall_writes = 0;   // the host's write is held this long before it completes

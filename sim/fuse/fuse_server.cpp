@@ -230,7 +230,7 @@ void FinishWrite(fuse_req_t req, CSimHub& hub, SimEndpoint& ep, const std::vecto
       fuse_reply_err(req, ENODEV);
       return;
     default:
-      fuse_reply_err(req, EPIPE);  // what hidraw says when the device refuses the transfer
+      fuse_reply_err(req, EPROTO);  // the device refused the transfer
       return;
   }
 }
@@ -313,28 +313,43 @@ CFuseHidServer::CFuseHidServer(CSimHub& hub, std::string root) : hub_(hub), root
 
 CFuseHidServer::~CFuseHidServer() { Shutdown(); }
 
+// The tree has the shape of real sysfs: class/hidraw/hidrawN links into the device hierarchy,
+// whose USB device folder carries bcdDevice and whose HID device folder the node's "device" link
+// points at.
 void CFuseHidServer::UpdateSysTree(bool plugged) {
   namespace fs = std::filesystem;
   std::error_code ec;
-  const fs::path cls = fs::path(SysFolder()) / "class" / "hidraw";
+  const fs::path sys(SysFolder());
+  const fs::path usb = sys / "devices" / "usb1" / "1-1";
+  for (int n = 0; n < kSimNodeCount; ++n) fs::remove(sys / "class" / "hidraw" / NodeName(n), ec);
+  fs::remove_all(usb, ec);
+  if (!plugged) return;
+  fs::create_directories(usb, ec);
+  char text[512];
+  std::snprintf(text, sizeof(text), "%04x\n", kSimVersion);
+  WriteSmallFile(usb / "bcdDevice", text, std::strlen(text));
+  std::snprintf(text, sizeof(text), "%04x\n", kSimVendorId);
+  WriteSmallFile(usb / "idVendor", text, std::strlen(text));
+  std::snprintf(text, sizeof(text), "%04x\n", kSimProductId);
+  WriteSmallFile(usb / "idProduct", text, std::strlen(text));
   for (int n = 0; n < kSimNodeCount; ++n) {
-    const fs::path node = cls / NodeName(n);
-    if (!plugged) {
-      fs::remove_all(node, ec);
-      continue;
-    }
-    const fs::path dev = node / "device";
-    fs::create_directories(dev, ec);
-    char uevent[512];
-    std::snprintf(uevent, sizeof(uevent),
+    std::snprintf(text, sizeof(text), "1-1:1.%d/0003:%04X:%04X.%04X", n, kSimVendorId, kSimProductId,
+                  n + 1);
+    const fs::path hid = usb / text;
+    const fs::path node = hid / "hidraw" / NodeName(n);
+    fs::create_directories(node, ec);
+    std::snprintf(text, sizeof(text),
                   "DRIVER=hid-generic\nHID_ID=0003:%08X:%08X\nHID_NAME=Orvane Simulated Keyboard\n"
                   "HID_PHYS=usb-orvane-sim-1/input%d\nHID_UNIQ=\nMODALIAS=hid:b0003g0001v%08Xp%08X\n",
                   kSimVendorId, kSimProductId, n, kSimVendorId, kSimProductId);
-    WriteSmallFile(dev / "uevent", uevent, std::strlen(uevent));
+    WriteSmallFile(hid / "uevent", text, std::strlen(text));
     const std::vector<uint8_t>& desc = SimReportDescriptor(n);
-    WriteSmallFile(dev / "report_descriptor", desc.data(), desc.size());
+    WriteSmallFile(hid / "report_descriptor", desc.data(), desc.size());
     const std::string devnum = "241:" + std::to_string(n) + "\n";
     WriteSmallFile(node / "dev", devnum.data(), devnum.size());
+    fs::create_directory_symlink("../..", node / "device", ec);
+    fs::create_directory_symlink(fs::relative(node, sys / "class" / "hidraw", ec),
+                                 sys / "class" / "hidraw" / NodeName(n), ec);
   }
 }
 

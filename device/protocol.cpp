@@ -1,0 +1,258 @@
+#include "device/protocol.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/tick.h"
+
+namespace orvane {
+
+DeviceReport DeviceReport::Request(uint8_t command, uint8_t length, uint16_t address,
+                                   const uint8_t* data, size_t count) {
+  DeviceReport r;
+  r.bytes[0] = kCommandReportId;
+  r.bytes[3] = command;
+  r.bytes[4] = length;
+  r.bytes[5] = static_cast<uint8_t>(address & 0xFF);
+  r.bytes[6] = static_cast<uint8_t>(address >> 8);
+  if (data != nullptr && count > 0) std::memcpy(r.Data(), data, std::min(count, kReportDataBytes));
+  r.Seal();
+  return r;
+}
+
+uint16_t DeviceReport::ComputeChecksum() const {
+  uint32_t sum = 0;
+  for (size_t i = 3; i < kReportBytes; ++i) sum += bytes[i];
+  return static_cast<uint16_t>(sum & 0xFFFF);
+}
+
+void DeviceReport::Seal() {
+  const uint16_t sum = ComputeChecksum();
+  bytes[1] = static_cast<uint8_t>(sum & 0xFF);
+  bytes[2] = static_cast<uint8_t>(sum >> 8);
+}
+
+bool DeviceSettings::HasColourPages() const {
+  for (size_t i = 0; i < kModeCount; ++i) {
+    if (bytes[kModesOffset + i] == kPerKeyMode) return true;
+  }
+  return false;
+}
+
+int ResultOfStatus(uint8_t status) {
+  if (status == 0xFF) return kResultStatusFailed;
+  if (status == 0xFE) return kResultStatusBusy;
+  return kResultOk;
+}
+
+CDeviceProtocol::CDeviceProtocol(CHidDevice* channel) : CDeviceProtocol(channel, Timing{}) {}
+
+CDeviceProtocol::CDeviceProtocol(CHidDevice* channel, const Timing& timing)
+    : channel_(channel), timing_(timing) {}
+
+void CDeviceProtocol::SetChannel(CHidDevice* channel) {
+  std::lock_guard<std::mutex> lock(io_mutex_);
+  channel_ = channel;
+}
+
+int CDeviceProtocol::Transact(const uint8_t* request, size_t length, uint8_t* reply,
+                              size_t reply_size) {
+  if (!open_.load() || channel_ == nullptr) return kResultNoDevice;
+  std::array<uint8_t, kReportBytes> out{};
+  if (request != nullptr) std::memcpy(out.data(), request, std::min(length, kReportBytes));
+  std::array<uint8_t, kReportBytes> in{};
+  for (int attempt = 0; attempt < timing_.attempts; ++attempt) {
+    std::lock_guard<std::mutex> lock(io_mutex_);
+    // Whatever is waiting now answered an earlier attempt or request; it is not this reply.
+    channel_->DrainInput();
+    size_t written = 0;
+    if (!channel_->WriteReport(out.data(), out.size(), &written, timing_.write_timeout_ms) ||
+        written < out.size()) {
+      return kResultNotWritten;
+    }
+    size_t got = 0;
+    if (channel_->ReadReport(in.data(), in.size(), &got, timing_.read_timeout_ms) && got > 0) {
+      if (reply != nullptr && reply_size > 0) {
+        const size_t n = std::min(reply_size, in.size());
+        std::memcpy(reply, in.data(), n);
+        if (reply_size > n) std::memset(reply + n, 0, reply_size - n);
+      }
+      return kResultOk;
+    }
+  }
+  return kResultNoDevice;
+}
+
+int CDeviceProtocol::Send(const uint8_t* request, size_t length) {
+  if (!open_.load() || channel_ == nullptr) return kResultNoDevice;
+  std::array<uint8_t, kReportBytes> out{};
+  if (request != nullptr) std::memcpy(out.data(), request, std::min(length, kReportBytes));
+  std::lock_guard<std::mutex> lock(io_mutex_);
+  size_t written = 0;
+  const bool ok = channel_->WriteReport(out.data(), out.size(), &written, timing_.write_timeout_ms);
+  return ok && written >= out.size() ? kResultOk : kResultNoDevice;
+}
+
+int CDeviceProtocol::Command(uint8_t command, uint8_t length, uint16_t address,
+                             const uint8_t* data, size_t count, DeviceReport* reply) {
+  const DeviceReport request = DeviceReport::Request(command, length, address, data, count);
+  DeviceReport scratch;
+  DeviceReport* answer = reply != nullptr ? reply : &scratch;
+  const int result = Transact(request.bytes.data(), request.bytes.size(), answer->bytes.data(),
+                              answer->bytes.size());
+  if (result != kResultOk) return result;
+  return ResultOfStatus(answer->Status());
+}
+
+int CDeviceProtocol::ChunkedRead(uint8_t command, uint16_t base, uint8_t* buffer, size_t total) {
+  DeviceReport reply;
+  for (size_t offset = 0; offset < total; offset += kReportDataBytes) {
+    const size_t chunk = std::min(kReportDataBytes, total - offset);
+    const int result = Command(command, static_cast<uint8_t>(chunk),
+                               static_cast<uint16_t>(base + offset), nullptr, 0, &reply);
+    if (result != kResultOk) return result;
+    std::memcpy(buffer + offset, reply.Data(), chunk);
+  }
+  return kResultOk;
+}
+
+int CDeviceProtocol::ChunkedWrite(uint8_t command, uint16_t base, const uint8_t* buffer,
+                                  size_t total) {
+  for (size_t offset = 0; offset < total; offset += kReportDataBytes) {
+    const size_t chunk = std::min(kReportDataBytes, total - offset);
+    const int result = Command(command, static_cast<uint8_t>(chunk),
+                               static_cast<uint16_t>(base + offset), buffer + offset, chunk, nullptr);
+    if (result != kResultOk) return result;
+  }
+  return kResultOk;
+}
+
+int CDeviceProtocol::BeginAccess() { return Command(kCmdBeginAccess, 0, 0, nullptr, 0, nullptr); }
+
+int CDeviceProtocol::EndAccess() {
+  // Without the pause the keyboard can miss the end of a write sequence.
+  if (open_.load() && timing_.end_access_pause_ms > 0) SleepMs(timing_.end_access_pause_ms);
+  return Command(kCmdEndAccess, 0, 0, nullptr, 0, nullptr);
+}
+
+int CDeviceProtocol::ReadSettings(DeviceSettings* settings) {
+  DeviceReport reply;
+  const int result = Command(kCmdReadSettings, kSettingsBytes, 0, nullptr, 0, &reply);
+  if (result == kResultOk && settings != nullptr) {
+    std::memcpy(settings->bytes.data(), reply.Data(), kSettingsBytes);
+  }
+  return result;
+}
+
+int CDeviceProtocol::WriteSettings(const DeviceSettings& settings) {
+  return Command(kCmdWriteSettings, kSettingsBytes, 0, settings.bytes.data(), kSettingsBytes,
+                 nullptr);
+}
+
+int CDeviceProtocol::ReadLighting(std::span<uint8_t, kReportDataBytes> buffer, uint8_t count,
+                                  uint16_t address) {
+  DeviceReport reply;
+  const int result = Command(kCmdReadLighting, count, address, nullptr, 0, &reply);
+  if (result == kResultOk) std::memcpy(buffer.data(), reply.Data(), kReportDataBytes);
+  return result;
+}
+
+int CDeviceProtocol::WriteLighting(const uint8_t* bytes, size_t count, uint16_t address) {
+  if (count > kReportDataBytes || (bytes == nullptr && count > 0)) return kResultBadArgument;
+  return Command(kCmdWriteLighting, static_cast<uint8_t>(count), address, bytes, count, nullptr);
+}
+
+int CDeviceProtocol::ReadKeyBlock(std::span<uint8_t, kKeyBlockBytes> buffer, int block) {
+  if (block < 0 || block > 2) return kResultBadArgument;
+  return ChunkedRead(kCmdReadKeyBlock, static_cast<uint16_t>(block * 512), buffer.data(),
+                     kKeyBlockBytes);
+}
+
+int CDeviceProtocol::WriteKeyBlock(std::span<const uint8_t, kKeyBlockBytes> buffer, int block) {
+  if (block < 0 || block > 2) return kResultBadArgument;
+  return ChunkedWrite(kCmdWriteKeyBlock, static_cast<uint16_t>(block * 512), buffer.data(),
+                      kKeyBlockBytes);
+}
+
+// Offsets travel in 16 bits: an area past 64 KiB cannot be addressed.
+int CDeviceProtocol::ReadMacroArea(std::span<uint8_t> buffer) {
+  if (buffer.empty()) return kResultOk;
+  if (buffer.size() > 0x10000) return kResultBadArgument;
+  return ChunkedRead(kCmdReadMacroArea, 0, buffer.data(), buffer.size());
+}
+
+int CDeviceProtocol::WriteMacroArea(std::span<const uint8_t> buffer) {
+  if (buffer.empty()) return kResultOk;
+  if (buffer.size() > 0x10000) return kResultBadArgument;
+  return ChunkedWrite(kCmdWriteMacroArea, 0, buffer.data(), buffer.size());
+}
+
+int CDeviceProtocol::TestCommand() { return Command(kCmdTestCommand, 0, 0, nullptr, 0, nullptr); }
+
+int CDeviceProtocol::ReadDefaultKeyBlock(std::span<uint8_t, kKeyBlockBytes> buffer) {
+  return ChunkedRead(kCmdReadDefaultKeyBlock, 0, buffer.data(), kKeyBlockBytes);
+}
+
+namespace {
+// page x 256 + offset must fit the 16-bit address.
+bool ColourAddress(int page, uint16_t offset, uint16_t* address) {
+  if (page < 0) return false;
+  const long value = static_cast<long>(page) * 256 + offset;
+  if (value > 0xFFFF) return false;
+  *address = static_cast<uint16_t>(value);
+  return true;
+}
+}  // namespace
+
+int CDeviceProtocol::ReadColourPage(std::span<uint8_t, kReportDataBytes> buffer, uint8_t count,
+                                    uint16_t offset, int page) {
+  uint16_t address = 0;
+  if (!ColourAddress(page, offset, &address)) return kResultBadArgument;
+  DeviceReport reply;
+  const int result = Command(kCmdReadColourPage, count, address, nullptr, 0, &reply);
+  if (result == kResultOk) std::memcpy(buffer.data(), reply.Data(), kReportDataBytes);
+  return result;
+}
+
+int CDeviceProtocol::WriteColourPage(const uint8_t* bytes, size_t count, uint16_t offset,
+                                     int page) {
+  uint16_t address = 0;
+  if (count > kReportDataBytes || (bytes == nullptr && count > 0) ||
+      !ColourAddress(page, offset, &address)) {
+    return kResultBadArgument;
+  }
+  return Command(kCmdWriteColourPage, static_cast<uint8_t>(count), address, bytes, count, nullptr);
+}
+
+int CDeviceProtocol::EnterBootMode() {
+  // The boot loader takes this report as it stands: no checksum, no reply.
+  std::array<uint8_t, kReportBytes> report{};
+  report[0] = kCommandReportId;
+  report[3] = kCmdEnterBootMode;
+  report[4] = kCmdEnterBootMode;
+  return Send(report.data(), report.size());
+}
+
+int CDeviceProtocol::CurrentProfile() {
+  const int cached = cached_profile_.load();
+  if (cached >= 0) return cached;
+  DeviceSettings settings;
+  if (ReadSettings(&settings) != kResultOk) return -1;
+  const int profile = settings.CurrentProfile();
+  cached_profile_.store(profile);
+  return profile;
+}
+
+int CDeviceProtocol::SelectProfile(int profile) {
+  // Only the three on-board profiles exist; anything else would be written into the keyboard.
+  if (profile < 0 || profile > 2) return kResultBadArgument;
+  DeviceSettings settings;
+  const int read = ReadSettings(&settings);
+  if (read != kResultOk) return read;
+  settings.bytes[DeviceSettings::kProfileByte] = static_cast<uint8_t>(profile);
+  const int result = WriteSettings(settings);
+  cached_profile_.store(result == kResultOk ? profile : -1);
+  return result;
+}
+
+}  // namespace orvane

@@ -1,0 +1,165 @@
+// The keyboard's command protocol: every request is one 64-byte report on the vendor collection
+// (report ID 4, checksum, command, length, address, status, 56 data bytes), answered by one
+// 64-byte reply. CDeviceProtocol frames, checksums and exchanges these reports with time-outs and
+// retries over the command channel and offers every command the keyboard knows, with the result
+// codes the rest of the program tests (1 success; 0 no keyboard / no reply; -1 not written;
+// -102 / -103 the keyboard's error statuses 0xFF / 0xFE; -201 bad argument, nothing sent).
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <span>
+
+#include "device/hid_device.h"
+
+namespace orvane {
+
+constexpr int kResultOk = 1;
+constexpr int kResultNoDevice = 0;  // no keyboard open, or no reply in four attempts
+constexpr int kResultNotWritten = -1;
+constexpr int kResultStatusFailed = -102;  // reply status 0xFF
+constexpr int kResultStatusBusy = -103;    // reply status 0xFE
+constexpr int kResultBadArgument = -201;
+
+constexpr size_t kReportBytes = 64;
+constexpr size_t kReportDataBytes = 56;
+constexpr uint8_t kCommandReportId = 4;
+constexpr size_t kKeyBlockBytes = 378;
+constexpr size_t kSettingsBytes = 48;
+constexpr size_t kLightingRecordBytes = 42;
+constexpr size_t kColourPageBytes = 256;
+
+enum DeviceCommand : uint8_t {
+  kCmdBeginAccess = 0x01,
+  kCmdEndAccess = 0x02,
+  kCmdReadSettings = 0x03,
+  kCmdWriteSettings = 0x04,
+  kCmdReadLighting = 0x05,
+  kCmdWriteLighting = 0x06,
+  kCmdReadKeyBlock = 0x07,
+  kCmdWriteKeyBlock = 0x08,
+  kCmdReadMacroArea = 0x09,
+  kCmdWriteMacroArea = 0x0A,
+  kCmdTestCommand = 0x0D,
+  kCmdReadDefaultKeyBlock = 0x0F,
+  kCmdReadColourPage = 0x10,
+  kCmdWriteColourPage = 0x11,
+  kCmdEnterBootMode = 0xEE,
+};
+
+// One request or reply report.
+struct DeviceReport {
+  std::array<uint8_t, kReportBytes> bytes{};
+
+  // A zeroed request with report ID, command, length, address and up to 56 data bytes, checksum
+  // computed last.
+  static DeviceReport Request(uint8_t command, uint8_t length, uint16_t address,
+                              const uint8_t* data = nullptr, size_t count = 0);
+
+  // Sum of bytes 3 to 63 as unsigned bytes, modulo 65,536.
+  uint16_t ComputeChecksum() const;
+  void Seal();  // stores ComputeChecksum() in bytes 1-2
+  uint16_t Checksum() const { return static_cast<uint16_t>(bytes[1] | (bytes[2] << 8)); }
+  uint8_t Command() const { return bytes[3]; }
+  uint8_t Length() const { return bytes[4]; }
+  uint16_t Address() const { return static_cast<uint16_t>(bytes[5] | (bytes[6] << 8)); }
+  uint8_t Status() const { return bytes[7]; }
+  const uint8_t* Data() const { return bytes.data() + 8; }
+  uint8_t* Data() { return bytes.data() + 8; }
+};
+
+// The keyboard's 48-byte settings record.
+struct DeviceSettings {
+  std::array<uint8_t, kSettingsBytes> bytes{};
+
+  static constexpr size_t kProfileByte = 10;
+  static constexpr size_t kCapacityByte = 11;
+  static constexpr size_t kModesOffset = 16;
+  static constexpr size_t kModeCount = 32;
+  static constexpr uint8_t kPerKeyMode = 0xFE;
+
+  int CurrentProfile() const { return bytes[kProfileByte]; }
+  size_t MacroCapacityBytes() const { return size_t{bytes[kCapacityByte]} * 128; }
+  uint8_t Mode(size_t slot) const { return slot < kModeCount ? bytes[kModesOffset + slot] : 0; }
+  // True when the mode list offers the per-key user mode (and so the colour pages exist).
+  bool HasColourPages() const;
+};
+
+class CDeviceProtocol {
+ public:
+  // Write 1,000 ms, read 300 ms, four attempts, 10 ms before EndAccess; tests shorten them.
+  struct Timing {
+    int write_timeout_ms = 1000;
+    int read_timeout_ms = 300;
+    int attempts = 4;
+    uint32_t end_access_pause_ms = 10;
+  };
+
+  explicit CDeviceProtocol(CHidDevice* channel = nullptr);
+  CDeviceProtocol(CHidDevice* channel, const Timing& timing);
+
+  // The command channel; set before the open flag is raised.
+  void SetChannel(CHidDevice* channel);
+  CHidDevice* Channel() const { return channel_; }
+  // The open flag: the presence monitor raises it while the channel is open on the keyboard.
+  // While it is clear every operation returns 0 without any I/O.
+  void SetOpen(bool open) { open_.store(open); }
+  bool IsOpen() const { return open_.load(); }
+  const Timing& GetTiming() const { return timing_; }
+
+  // One request, one reply: 1 with the reply in reply (up to reply_size bytes), 0 when no reply
+  // came in all attempts, -1 when a write failed. Requests are padded or cut to 64 bytes.
+  int Transact(const uint8_t* request, size_t length, uint8_t* reply, size_t reply_size);
+  // One request, no reply read: 1 when the 64 bytes were written, else 0.
+  int Send(const uint8_t* request, size_t length);
+
+  int BeginAccess();
+  int EndAccess();  // pauses 10 ms first
+  int ReadSettings(DeviceSettings* settings);
+  int WriteSettings(const DeviceSettings& settings);
+  // Reads count bytes at address in the lighting space; all 56 reply data bytes land in buffer.
+  int ReadLighting(std::span<uint8_t, kReportDataBytes> buffer, uint8_t count, uint16_t address);
+  int WriteLighting(const uint8_t* bytes, size_t count, uint16_t address);
+  int ReadKeyBlock(std::span<uint8_t, kKeyBlockBytes> buffer, int block);
+  int WriteKeyBlock(std::span<const uint8_t, kKeyBlockBytes> buffer, int block);
+  int ReadMacroArea(std::span<uint8_t> buffer);
+  int WriteMacroArea(std::span<const uint8_t> buffer);
+  int TestCommand();
+  int ReadDefaultKeyBlock(std::span<uint8_t, kKeyBlockBytes> buffer);
+  int ReadColourPage(std::span<uint8_t, kReportDataBytes> buffer, uint8_t count, uint16_t offset,
+                     int page);
+  // page: the profile the main window shows, which the caller passes in.
+  int WriteColourPage(const uint8_t* bytes, size_t count, uint16_t offset, int page);
+  int EnterBootMode();
+
+  // The keyboard's current on-board profile: the cached value, or byte 10 of a fresh settings
+  // read (cached). -1 when that read fails.
+  int CurrentProfile();
+  // Makes profile (0-2) the keyboard's current one through the settings record.
+  int SelectProfile(int profile);
+  void ClearProfileCache() { cached_profile_.store(-1); }
+  int CachedProfile() const { return cached_profile_.load(); }
+
+ private:
+  // One single-request command: Transact, then the reply status mapped to a result code.
+  int Command(uint8_t command, uint8_t length, uint16_t address, const uint8_t* data,
+              size_t count, DeviceReport* reply);
+  int ChunkedRead(uint8_t command, uint16_t base, uint8_t* buffer, size_t total);
+  int ChunkedWrite(uint8_t command, uint16_t base, const uint8_t* buffer, size_t total);
+
+  CHidDevice* channel_;
+  Timing timing_;
+  std::atomic<bool> open_{false};
+  std::atomic<int> cached_profile_{-1};
+  // Held across one whole write-and-read attempt, so a reply always belongs to its request even
+  // when two threads transact at once.
+  std::mutex io_mutex_;
+};
+
+// The result code a reply status stands for.
+int ResultOfStatus(uint8_t status);
+
+}  // namespace orvane
