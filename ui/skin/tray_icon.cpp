@@ -73,6 +73,8 @@ CSubclassWnd* CSubclassWnd::NewestHook(const QObject* window) {
   return it == HookMap().end() || it->second.empty() ? nullptr : it->second.front();
 }
 
+size_t CSubclassWnd::HookedWindowCount() { return HookMap().size(); }
+
 bool CSubclassWnd::WindowProc(QObject*, QEvent*) { return false; }
 
 bool CSubclassWnd::eventFilter(QObject* watched, QEvent* event) {

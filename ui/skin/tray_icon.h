@@ -34,6 +34,8 @@ class CSubclassWnd : public QObject {
   CSubclassWnd* next() const;
   // The newest hook on a window, or null.
   static CSubclassWnd* NewestHook(const QObject* window);
+  // How many windows have hooks now.
+  static size_t HookedWindowCount();
 
  protected:
   // Sees every event of the hooked window before the window does. True consumes the event; the
