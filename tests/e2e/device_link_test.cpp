@@ -336,6 +336,8 @@ TEST_F(E2e, SigtermUnmountsAndTheStateFileKeepsTheMemory) {
   std::array<uint8_t, kKeyBlockBytes> back{};
   ASSERT_EQ(p.ReadKeyBlock(back, 1), kResultOk);
   EXPECT_EQ(back[200], 0x3D);
+  dev.Close();
+  EXPECT_EQ(sim_.Stop(), 0);  // it saves the state once more on the way out
   std::remove(state.c_str());
 }
 
