@@ -353,8 +353,8 @@ void Kit::Tab(QPainter& p, const QRect& r, const std::string& icon, Visual v) co
   QRectF box = Crisp(r);
   QColor ink = t_.dim;
   switch (v) {
-    case Visual::Normal: break;
-    case Visual::Hover: RoundFill(p, box, 8, QColor(0x26, 0x2a, 0x32)); ink = t_.text; break;
+    case Visual::Normal: RoundFill(p, box, 8, QColor(0x1c, 0x1f, 0x25), QColor(0x24, 0x27, 0x2e)); break;
+    case Visual::Hover: RoundFill(p, box, 8, QColor(0x29, 0x2d, 0x36), WithAlpha(t_.accent, 120)); ink = t_.text; break;
     case Visual::Pressed:
     case Visual::Selected: {
       RoundFill(p, box, 8, Mix(t_.card, t_.accentFill, 0.35), Mix(t_.border, t_.accent, 0.6));
@@ -366,9 +366,11 @@ void Kit::Tab(QPainter& p, const QRect& r, const std::string& icon, Visual v) co
       ink = t_.accent;
       break;
     }
-    case Visual::Disabled: ink = QColor(0x3a, 0x3f, 0x49); break;
+    case Visual::Disabled: RoundFill(p, box, 8, QColor(0x17, 0x19, 0x1e)); break;
   }
-  Icon(p, icon, QRectF(box.left() + 13, box.center().y() - 8, 16, 16), ink);
+  // The caption is drawn centred by the dialog, so the tab carries no icon that could collide.
+  (void)icon;
+  (void)ink;
 }
 
 void Kit::Panel(QPainter& p, const QRect& r, Variant variant) const {

@@ -171,8 +171,9 @@ bool ParseSkinSource(const std::string& text, SkinSource& out, std::string& erro
       if (!ReadRect(t, 1, item.rect)) return fail(kind + " X Y W H");
       if (t.size() > 5) item.style = t[5];
     } else if (kind == "glyph") {
-      if (t.size() != 6 || !ReadRect(t, 2, item.rect)) return fail("glyph NAME X Y W H");
+      if ((t.size() != 6 && t.size() != 7) || !ReadRect(t, 2, item.rect)) return fail("glyph NAME X Y W H [accent]");
       item.key = t[1];
+      if (t.size() == 7) item.style = t[6];
     } else if (kind == "title") {
       int size = 0;
       if (t.size() < 5 || !ToInt(t[1], item.rect.x) || !ToInt(t[2], item.rect.y) || !ToInt(t[3], size) || size <= 0)

@@ -176,7 +176,9 @@ class DialogRenderer {
       if (item.kind == "card") kit_.Card(p, r);
       else if (item.kind == "rule") kit_.Rule(p, r);
       else if (item.kind == "field") kit_.Field(p, r);
-      else if (item.kind == "glyph") kit_.Icon(p, item.key, QRectF(r).adjusted(6, 6, -6, -6), kit_.theme().dim);
+      else if (item.kind == "glyph")
+        kit_.Icon(p, item.key, QRectF(r).adjusted(5, 5, -5, -5),
+                  item.style == "accent" ? kit_.theme().accent : kit_.theme().dim);
       else if (item.kind == "title")
         kit_.Title(p, item.rect.x, item.rect.y, item.rect.h, QString::fromStdString(item.args.empty() ? "" : item.args[0]));
     }
@@ -202,17 +204,24 @@ class DialogRenderer {
       Variant variant = VariantOf(c->faces);
       std::vector<Faces> sets{c->faces};
       for (Faces alt : layout::AlternateFaces(dialog_, item.key)) sets.push_back(alt);
+      bool uses = picture.empty();  // the background shows every button as it normally looks
       for (Faces set : sets) {
+        if (picture.empty()) break;
         layout::FaceFiles files = layout::FaceFilesOf(set);
-        bool uses = false;
         for (std::string_view f : files) uses = uses || f == picture;
         if (!uses) continue;
         visual = VisualOfRoles(files, picture);
         variant = VariantOf(set);
         break;
       }
-      // The second colour picture shows every key marked.
-      if (picture == "main_color1.jpg" && (item.style == "key" || item.style == "gkey")) visual = Visual::Selected;
+      // The colour pictures show the keyboard, the second one with every key marked.
+      if (picture == "main_color0.jpg" || picture == "main_color1.jpg") {
+        uses = true;
+        if (picture == "main_color1.jpg" && (item.style == "key" || item.style == "gkey")) visual = Visual::Selected;
+      }
+      // A button is drawn only into the pictures its faces come from: a panel background cut from
+      // a picture must not show the buttons of another panel.
+      if (!uses) continue;
       kit_.Face(p, QRect(item.rect.x, item.rect.y, item.rect.w, item.rect.h), item.style, item.args, visual, variant);
     }
     for (const Item& item : src_.items) {
