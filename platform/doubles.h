@@ -51,7 +51,7 @@ class ScriptedPrompt : public IPrompt {
 
 class RecordingMainWindowLink : public IMainWindowLink {
  public:
-  enum class Kind { Post, Send, SetTimer, SetTrayState, Hide, SetApplyPending };
+  enum class Kind { Post, Send, SetTimer, SetTrayState, Hide, SetApplyPending, RefreshKeyMatrix };
   struct Call {
     Kind kind;
     uint32_t message = 0;  // Post/Send: the message; SetTimer: the id; SetTrayState: the icon
@@ -78,6 +78,7 @@ class RecordingMainWindowLink : public IMainWindowLink {
     Record({Kind::SetApplyPending, 0, uintptr_t(p), 0});
   }
   bool IsApplyPending() const override { return apply_pending_; }
+  void RefreshKeyMatrix() override { Record({Kind::RefreshKeyMatrix, 0, 0, 0}); }
 
   std::vector<Call> Calls() const {
     std::lock_guard lock(mutex_);

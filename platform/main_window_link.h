@@ -43,6 +43,8 @@ class IMainWindowLink {
   virtual void Hide() = 0;
   virtual void SetApplyPending(bool pending) = 0;
   virtual bool IsApplyPending() const = 0;
+  // Redraws every key of the key matrix from the current profile's layer of the editing instance.
+  virtual void RefreshKeyMatrix() = 0;
 };
 
 }  // namespace orvane
