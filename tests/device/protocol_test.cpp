@@ -292,11 +292,11 @@ TEST_F(ProtocolTest, LateReplyIsNotTakenAsTheNextAnswer) {
   // Every attempt of the first request is answered too late for its read.
   SimFaults f;
   f.late_reply = 4;
-  f.late_ms = 300;  // longer than all four attempts together
+  f.late_ms = 1000;  // far longer than all four attempts together
   SetFaults(f);
   DeviceSettings settings;
   EXPECT_EQ(proto_.ReadSettings(&settings), kResultNoDevice);
-  std::this_thread::sleep_for(std::chrono::milliseconds(450));  // all four replies are in now
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // all four replies are in now
   std::array<uint8_t, kReportDataBytes> buf{};
   ASSERT_EQ(proto_.ReadLighting(buf, 42, 84), kResultOk);
   EXPECT_EQ(buf[0], 1);   // lighting record 2, not the settings record

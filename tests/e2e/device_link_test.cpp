@@ -193,10 +193,10 @@ TEST_F(E2e, SurvivesInjectedFaults) {
 
 TEST_F(E2e, LateReplyIsNotTakenAsTheNextAnswer) {
   OpenProtocol();  // the real time-outs: 300 ms reads, four attempts
-  ASSERT_EQ(sim_.Control("fault late 1400 4"), "ok");
+  ASSERT_EQ(sim_.Control("fault late 2000 4"), "ok");  // later than all four attempts
   DeviceSettings settings;
   EXPECT_EQ(proto_->ReadSettings(&settings), kResultNoDevice);
-  std::this_thread::sleep_for(std::chrono::milliseconds(1400));  // the four replies come in
+  std::this_thread::sleep_for(std::chrono::milliseconds(2300));  // the four replies come in
   std::array<uint8_t, kReportDataBytes> buf{};
   ASSERT_EQ(proto_->ReadLighting(buf, 42, 0), kResultOk);
   EXPECT_EQ(buf[0], 1);

@@ -139,7 +139,7 @@ TEST(SimBackendTest, LateReplyArrivesAfterItsDelayAndNotFromAnUnpluggedKeyboard)
   auto node = OpenVendor(backend);
   SimFaults f;
   f.late_reply = 2;
-  f.late_ms = 100;
+  f.late_ms = 500;
   backend.Keyboard().SetFaults(f);
   const SimReport req = Command(0x0D, 0, 0);
   ASSERT_EQ(node->Write(req.data(), req.size(), 1000), HidIoStatus::Ok);
@@ -154,7 +154,7 @@ TEST(SimBackendTest, LateReplyArrivesAfterItsDelayAndNotFromAnUnpluggedKeyboard)
   backend.Hub().Unplug();
   backend.Hub().Plug();
   auto fresh = OpenVendor(backend);
-  EXPECT_EQ(fresh->Read(buf, sizeof(buf), &got, 300), HidIoStatus::Timeout);
+  EXPECT_EQ(fresh->Read(buf, sizeof(buf), &got, 1000), HidIoStatus::Timeout);
 }
 
 TEST(SimBackendTest, StalledWriteTimesOutAndRefusedWriteFails) {
