@@ -1,0 +1,129 @@
+// Apply, the configuration write and the keyboard read-back.
+#include "model/apply.h"
+
+#include <new>
+#include <vector>
+
+#include "model/byte_order.h"
+#include "model/device_image.h"
+#include "model/macro.h"
+#include "model/profile_config.h"
+#include "model/profile_file.h"
+#include "platform/files.h"
+
+namespace orvane {
+namespace {
+
+// The snapshot: image copied with a fresh header, macros copied, texts packed into the copy.
+bool Snapshot(const ProfileConfig& editing, ProfileConfig& applied) {
+  applied.Free();
+  if (!editing.image) return false;
+  try {
+    applied.image = std::make_unique<ProfileImage>(*editing.image);
+    if (editing.macros.size() > 0xFFFF) return false;
+    WriteProfileHeader(*applied.image, uint16_t(editing.macros.size()), editing.texts.Total(), 0);
+    applied.macros = editing.macros;
+    // The applied instance is a packed image: its text entries hold offsets into its own pool.
+    applied.packedTexts = PackTexts(*applied.image, editing.texts);
+    return true;
+  } catch (const std::bad_alloc&) {
+    applied.Free();
+    return false;
+  }
+}
+
+}  // namespace
+
+int Apply(bool all_layers, CDeviceProtocol& device, IPrompt& prompt, const ITextSource& texts) {
+  ProfileInstance& editing = EditingInstance();
+  ProfileInstance& applied = AppliedInstance();
+  auto editing_lock = editing.Acquire();  // the caller holds it already; taking it keeps the order
+  auto device_lock = applied.Acquire();
+  if (!Snapshot(editing.Config(), applied.Config())) return 0;
+  return WriteConfiguration(all_layers, device, prompt, texts);
+}
+
+int WriteConfiguration(bool all_layers, CDeviceProtocol& device, IPrompt& prompt,
+                       const ITextSource& texts) {
+  ProfileInstance& applied = AppliedInstance();
+  auto device_lock = applied.Acquire();
+  const ProfileConfig& config = applied.Config();
+  if (!config.image) return 0;
+
+  const MacroAreaSize sizes = MacroAreaSizes(config.macros);
+  const size_t capacity = MacroCapacity();
+  if (sizes.withoutNames > capacity) {
+    prompt.Notice(texts.Text("EXTRA_MACRO_TOO_LONG"), true);
+    return 0;
+  }
+  const bool with_names = sizes.withNames <= capacity;
+  const size_t area_size = with_names ? sizes.withNames : sizes.withoutNames;
+
+  std::vector<uint8_t> area;
+  std::vector<std::pair<int, KeyBlock>> blocks;
+  try {
+    area = EncodeMacroArea(config.macros, area_size, with_names);
+    // Key blocks are encoded from the applied macro array, a copy of the editing one made by
+    // the same Apply, so the positions match without reaching back for the editing lock.
+    const KeyBlock defaults = DefaultKeyBlock();
+    if (all_layers) {
+      for (int layer = 0; layer < 3; ++layer)
+        blocks.emplace_back(layer, EncodeKeyBlock(*config.image, layer, config.macros, defaults));
+    } else {
+      const int current = device.CurrentProfile();
+      if (current < 0 || current > 2) return 0;
+      blocks.emplace_back(current, EncodeKeyBlock(*config.image, current, config.macros, defaults));
+    }
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+
+  device.BeginAccess();
+  bool all_written = device.WriteMacroArea(area) == kResultOk;
+  for (const auto& [layer, block] : blocks)
+    if (device.WriteKeyBlock(block, layer) != kResultOk) all_written = false;
+  device.EndAccess();
+
+  if (!with_names) prompt.Notice(texts.Text("EXTRA_PROFILE_SPACE_TIGHT"), true);
+  return all_written ? 1 : 0;
+}
+
+int BuildImageFromKeyboard(const std::string& path, CDeviceProtocol& device,
+                           const ITextSource& texts) {
+  const int current = device.CurrentProfile();
+  if (current < 0 || current > 3) return 0;
+  try {
+    std::array<KeyBlock, 3> blocks{};
+    for (int n = 0; n < 3; ++n)
+      if (device.ReadKeyBlock(blocks[size_t(n)], n) != kResultOk) return 0;
+
+    std::vector<uint8_t> area(kMacroAreaHeaderSize, 0);
+    if (device.ReadMacroArea(area) != kResultOk) return 0;
+    if (LoadU16(&area[0]) == kMacroAreaMagic) {
+      const size_t size = LoadU16(&area[2]);
+      // An area that claims less than its own header has nothing after it to read.
+      if (size > kMacroAreaHeaderSize) {
+        area.assign(size, 0);
+        if (device.ReadMacroArea(area) != kResultOk) return 0;
+      }
+    } else {
+      area.clear();  // no macros
+    }
+
+    ProfileConfig config;
+    config.image = std::make_unique<ProfileImage>();
+    WriteDeviceIdentity(*config.image);
+    const KeyBlock defaults = DefaultKeyBlock();
+    for (int layer = 0; layer < 3; ++layer)
+      DecodeKeyBlock(blocks[size_t(layer)], *config.image, layer, defaults);
+    ClearLayer(*config.image, 3);
+    config.macros = DecodeMacroArea(area, texts);
+    auto bytes = BuildProfileFileBytes(config);
+    if (!bytes) return 0;
+    return WriteFileAtomic(path, *bytes) ? 1 : 0;
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+}
+
+}  // namespace orvane

@@ -1,0 +1,179 @@
+// Profile files, the cache file and default profiles.
+#include "store/profile_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <new>
+#include <vector>
+
+#include "model/apply.h"
+#include "model/profile_config.h"
+#include "model/profile_file.h"
+#include "platform/files.h"
+#include "platform/format.h"
+#include "platform/paths.h"
+#include "store/folders.h"
+
+namespace orvane {
+namespace {
+
+// A read-only descriptor owned for one operation.
+class ReadOnlyFile {
+ public:
+  explicit ReadOnlyFile(const std::string& path) {
+    do {
+      fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd_ < 0 && errno == EINTR);
+    error_ = fd_ < 0 ? errno : 0;
+  }
+  ~ReadOnlyFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+  bool IsOpen() const { return fd_ >= 0; }
+  int Error() const { return error_; }
+  // Size of a regular file; false for anything else.
+  bool RegularSize(uint64_t* size) const {
+    struct stat st{};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    *size = uint64_t(st.st_size);
+    return true;
+  }
+  // Exactly count bytes from offset, or false.
+  bool ReadAt(uint64_t offset, uint8_t* out, size_t count) const {
+    size_t done = 0;
+    while (done < count) {
+      const ssize_t got = ::pread(fd_, out + done, count - done, off_t(offset + done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return false;
+      done += size_t(got);
+    }
+    return true;
+  }
+
+ private:
+  int fd_ = -1;
+  int error_ = 0;
+};
+
+bool NoFileAt(const std::string& path) {
+  struct stat st{};
+  return ::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
+}  // namespace
+
+int ProfileCount() { return 3; }
+
+std::string CacheFile(int /*profile*/) {
+  // One file for the whole keyboard, whatever profile the caller has in hand.
+  char name[32];
+  std::snprintf(name, sizeof name, "$Profile%d", 0);
+  return JoinPath(ProfileFolder(), name);
+}
+
+int ValidateProfileFile(const std::string& path, IPrompt& prompt, const ITextSource& texts) {
+  if (NoFileAt(path)) return 0;
+  ReadOnlyFile file(path);
+  if (!file.IsOpen()) return file.Error() == ENOENT ? 0 : -2;
+  uint64_t size = 0;
+  if (!file.RegularSize(&size)) return 0;
+  if (size > 0xFFFFFFFFull || size < kProfileImageSize) return 0;
+  // Only the header is judged; the rest of the file is not needed for that.
+  std::array<uint8_t, 32> header{};
+  if (!file.ReadAt(0, header.data(), header.size())) return -2;
+  if (CheckProfileHeader(header) == HeaderCheck::kOk) return 1;
+  prompt.Notice(FormatChecked(texts.Text("PROFILE_FORMAT_ERROR"), {path}));
+  return 0;
+}
+
+int LoadProfileFile(const std::string& path) {
+  ReadOnlyFile file(path);
+  if (!file.IsOpen()) return 0;
+  uint64_t size = 0;
+  if (!file.RegularSize(&size) || size < kProfileImageSize) return 0;
+  std::array<uint8_t, 32> header_bytes{};
+  if (!file.ReadAt(0, header_bytes.data(), header_bytes.size())) return 0;
+  // Bytes past the declared parts are never used, and a short file gives what it has.
+  const uint64_t declared = DeclaredProfileFileSize(HeaderFromBytes(header_bytes));
+  const uint64_t wanted = std::max<uint64_t>(kProfileImageSize, std::min(size, declared));
+  if (wanted > kMaxProfileLoadBytes) return 0;
+
+  ProfileConfig config;
+  bool complete = false;
+  try {
+    std::vector<uint8_t> bytes(static_cast<size_t>(wanted));
+    if (!file.ReadAt(0, bytes.data(), bytes.size())) return 0;
+    complete = ParseProfileFile(bytes, config);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  if (!config.image) return 0;
+  ProfileInstance& editing = EditingInstance();
+  auto lock = editing.Acquire();
+  editing.Replace(std::move(config));
+  return complete ? 1 : 0;
+}
+
+bool SaveProfileFile(const std::string& path) {
+  ProfileInstance& editing = EditingInstance();
+  std::optional<std::vector<uint8_t>> bytes;
+  {
+    auto lock = editing.Acquire();
+    bytes = BuildProfileFileBytes(editing.Config());
+  }
+  return bytes && WriteFileAtomic(path, *bytes);
+}
+
+int SaveCacheFile() {
+  const std::string path = CacheFile(0);
+  if (!FileExists(path)) return 0;
+  return SaveProfileFile(path) ? 1 : 0;
+}
+
+int CreateDefaultProfile(const std::string& path, bool in_memory) {
+  std::unique_ptr<ProfileImage> image = NewDefaultImage();
+  if (!image) return 0;
+  if (in_memory) {
+    ProfileConfig config;
+    config.image = std::move(image);
+    ProfileInstance& editing = EditingInstance();
+    auto lock = editing.Acquire();
+    editing.Replace(std::move(config));
+    return 1;
+  }
+  try {
+    return WriteFileAtomic(path, ImageToBytes(*image)) ? 1 : 0;
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+}
+
+int ReloadFromKeyboard(CDeviceProtocol& device, const ITextSource& texts, IMainWindowLink& link) {
+  const std::string cache = CacheFile(0);  // creates the folder when missing
+  const int current = device.CurrentProfile();
+  // The keyboard is read without the editing lock; only the replacement needs it.
+  const bool built = current >= 0 && BuildImageFromKeyboard(cache, device, texts) == 1;
+  ProfileInstance& editing = EditingInstance();
+  {
+    auto lock = editing.Acquire();
+    editing.Discard();
+    // A cache file that was just written but cannot be read back is treated like an unreadable
+    // keyboard, so the editing instance is never left without an image.
+    if (!built || LoadProfileFile(cache) != 1 || !editing.Config().image) {
+      editing.Discard();
+      CreateDefaultProfile(std::string(), true);
+    }
+    link.RefreshKeyMatrix();
+  }
+  link.SetApplyPending(false);
+  return 1;
+}
+
+}  // namespace orvane

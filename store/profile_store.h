@@ -1,0 +1,63 @@
+// The profile store: profile files (".orv"), the per-user cache file that mirrors what the
+// keyboard holds, and default profiles. The file format itself is model/profile_file.h.
+//
+// Every operation here works on the editing instance (model/profile_config.h) and takes the
+// editing lock itself while it reads or replaces it (the lock is recursive, so callers that
+// already hold it may call in). Saves never leave a half-written file: they write a temporary
+// file beside the target and rename it over. Validation and loading only read.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "device/protocol.h"
+#include "platform/main_window_link.h"
+#include "platform/prompt.h"
+#include "platform/text_source.h"
+
+namespace orvane {
+
+inline constexpr const char* kProfileExtension = ".orv";
+inline constexpr const char* kProfileFileFilter = "(*.orv)|*.orv|(*.*)|*.*||";
+inline constexpr const char* kProfileDefaultExtension = "orv";
+
+// Files larger than this are not loaded (no configuration comes anywhere near it).
+inline constexpr uint64_t kMaxProfileLoadBytes = 256ull << 20;
+
+// Number of on-board profiles offered to the user (layers 0 to 2).
+int ProfileCount();
+
+// The cache file: ProfileFolder()/$Profile0. There is only one, holding every layer, so every
+// profile number gives the same path.
+std::string CacheFile(int profile);
+
+// Whether path is a profile file this program can load, judging by its header:
+//   1 valid; 0 missing, not a regular file, 4 GiB or more, shorter than the image, or malformed;
+//  -2 cannot be opened for reading.
+// A malformed header shows "PROFILE_FORMAT_ERROR" (the path as its argument) with an OK button.
+int ValidateProfileFile(const std::string& path, IPrompt& prompt, const ITextSource& texts);
+
+// Replaces the editing instance with the file's content (read-only access). Trusts the header
+// (validate first) but never reads outside what the file holds: macro records missing from a
+// short file are left out, texts outside the pool are left empty. 1 on success; 0 when the file
+// is missing, unreadable, shorter than the image or too large (the editing instance is then left
+// as it was), or when memory ran out unpacking texts (the texts so far are kept).
+int LoadProfileFile(const std::string& path);
+
+// Writes the editing instance to path (header rewritten, texts packed). False, with any old file
+// unchanged, when the editing instance is empty or any step of the write fails.
+bool SaveProfileFile(const std::string& path);
+
+// SaveProfileFile to the cache file, only when it already exists: 1 when written, 0 otherwise.
+int SaveCacheFile();
+
+// A default configuration (no macros, no texts). in_memory: it becomes the editing instance;
+// otherwise it is written to path. 1 on success, 0 on failure.
+int CreateDefaultProfile(const std::string& path, bool in_memory);
+
+// Makes the editing instance what the keyboard holds, through the cache file; when the keyboard
+// cannot be read it becomes the default configuration and the cache file keeps its old content.
+// Then the key matrix is redrawn and the Apply button disabled. Returns 1.
+int ReloadFromKeyboard(CDeviceProtocol& device, const ITextSource& texts, IMainWindowLink& link);
+
+}  // namespace orvane
