@@ -8,28 +8,6 @@ namespace {
 
 constexpr std::string_view kButtons = kSectionButtons;
 
-// Key code and control ID of each main window key button, in the window's walking order.
-constexpr std::array<KeyButton, kKeyButtonCount> kKeyButtonTable = {{
-    {0x01E, 1058}, {0x030, 1075}, {0x02E, 1073}, {0x020, 1060}, {0x012, 1046}, {0x021, 1061},
-    {0x022, 1062}, {0x023, 1063}, {0x017, 1051}, {0x024, 1064}, {0x025, 1065}, {0x026, 1066},
-    {0x032, 1077}, {0x031, 1076}, {0x018, 1052}, {0x019, 1053}, {0x010, 1044}, {0x013, 1047},
-    {0x01F, 1059}, {0x014, 1048}, {0x016, 1050}, {0x02F, 1074}, {0x011, 1045}, {0x02D, 1072},
-    {0x015, 1049}, {0x02C, 1071}, {0x002, 1030}, {0x003, 1031}, {0x004, 1032}, {0x005, 1033},
-    {0x006, 1034}, {0x007, 1035}, {0x008, 1036}, {0x009, 1037}, {0x00A, 1038}, {0x00B, 1039},
-    {0x01C, 1070}, {0x001, 1022}, {0x00E, 1043}, {0x00F, 1056}, {0x039, 1090}, {0x00C, 1040},
-    {0x00D, 1041}, {0x01A, 1054}, {0x01B, 1055}, {0x02B, 1042}, {0x027, 1067}, {0x028, 1068},
-    {0x029, 1029}, {0x033, 1078}, {0x034, 1079}, {0x035, 1080}, {0x03B, 1010}, {0x03C, 1011},
-    {0x03D, 1012}, {0x03E, 1013}, {0x03F, 1014}, {0x040, 1015}, {0x041, 1023}, {0x042, 1024},
-    {0x043, 1025}, {0x044, 1026}, {0x057, 1027}, {0x058, 1028}, {0x137, 1091}, {0x045, 1093},
-    {0x152, 1094}, {0x153, 1097}, {0x147, 1095}, {0x14F, 1098}, {0x149, 1096}, {0x151, 1099},
-    {0x148, 1103}, {0x150, 1101}, {0x14B, 1100}, {0x14D, 1102}, {0x046, 1092}, {0x03A, 1069},
-    {0x15D, 1088}, {0x01D, 1083}, {0x11D, 1089}, {0x02A, 1082}, {0x036, 1081}, {0x038, 1085},
-    {0x138, 1086}, {0x15B, 1084}, {0x15C, 1087}, {0x04F, 1115}, {0x050, 1116}, {0x051, 1117},
-    {0x04B, 1112}, {0x04C, 1113}, {0x04D, 1114}, {0x047, 1108}, {0x048, 1109}, {0x049, 1110},
-    {0x052, 1120}, {0x145, 1104}, {0x11C, 1118}, {0x053, 1119}, {0x135, 1105}, {0x037, 1106},
-    {0x04A, 1107}, {0x04E, 1111},
-}};
-
 SkinControl Button(int id, std::string key, Faces faces) {
   return {id, kButtons, std::move(key), Placement::Button, faces};
 }
@@ -69,8 +47,8 @@ std::vector<SkinControl> BuildMain() {
   c.push_back(Button(1169, "FUNC_REPORT3", Faces::MainSelectable));
   c.push_back(Button(1170, "FUNC_REPORT4", Faces::MainSelectable));
   c.push_back(Button(1174, "KEY_FN", Faces::MainSelectable));
-  for (int n = 1; n <= 9; ++n) c.push_back(Button(kGKeyButtons[size_t(n - 1)], GKeyKey(n), Faces::MainSelectable));
-  for (const KeyButton& k : kKeyButtonTable) c.push_back(Button(k.controlId, KeyButtonKey(k.code), Faces::MainSelectable));
+  for (int n = 1; n <= 9; ++n) c.push_back(Button(GKeyButtons()[size_t(n - 1)], GKeyKey(n), Faces::MainSelectable));
+  for (const KeyButton& k : KeyButtons()) c.push_back(Button(k.controlId, KeyButtonKey(k.code), Faces::MainSelectable));
   // Lock indicators.
   c.push_back(Button(1125, "LOCK_CAPS", Faces::MainLock));
   c.push_back(Button(1126, "LOCK_NUM", Faces::MainLock));
@@ -278,17 +256,12 @@ std::vector<Faces> AlternateFaces(SkinDialog dialog, std::string_view key) {
   return {};
 }
 
-const std::array<KeyButton, kKeyButtonCount>& KeyButtons() { return kKeyButtonTable; }
-
-int KeyIndexOf(uint16_t code) {
-  if (code < 0x100) return code;
-  if (code < 0x200) return (code - 0x80) % 256;
-  return code - 0x100;
-}
+const std::array<KeyButton, kKeyButtonCount>& KeyButtons() { return orvane::KeyButtons(); }
+const std::array<int, orvane::kGKeyCount>& GKeyButtons() { return orvane::GKeyButtons(); }
 
 std::string KeyButtonKey(uint16_t code) {
   char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "KEY_%03X", unsigned(KeyIndexOf(code)));
+  std::snprintf(buffer, sizeof buffer, "KEY_%03X", unsigned(orvane::KeyIndexOf(code)));
   return buffer;
 }
 

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/key_table.h"
+
 namespace orvane::layout {
 
 enum class SkinDialog { Main, Profile, Update, Composite };
@@ -80,18 +82,13 @@ const SkinControl* FindControl(SkinDialog dialog, std::string_view key);
 // background follows the panel; in macro-only mode the single-key buttons take the macro2 set).
 std::vector<Faces> AlternateFaces(SkinDialog dialog, std::string_view key);
 
-// The main window's key buttons: key code and control ID, in the order the window walks them.
-struct KeyButton {
-  uint16_t code;
-  int controlId;
-};
-inline constexpr int kKeyButtonCount = 104;
+// The main window's key buttons (key code and control ID, in the order the window walks them) and
+// the G-key buttons come from the key table.
+using KeyButton = orvane::KeyButton;
+inline constexpr int kKeyButtonCount = orvane::kKeyButtonCount;
 const std::array<KeyButton, kKeyButtonCount>& KeyButtons();
-inline constexpr std::array<int, 9> kGKeyButtons = {1000, 1001, 1002, 1003, 1004, 1140, 1141, 1142, 1143};
+const std::array<int, orvane::kGKeyCount>& GKeyButtons();
 
-// Key index of a key code: below 0x100 the code itself, 0x100-0x1FF (code - 0x80) mod 256,
-// 0x200 and above code - 0x100.
-int KeyIndexOf(uint16_t code);
 // "KEY_%03X" with the key index of the code.
 std::string KeyButtonKey(uint16_t code);
 // "FUNC_G%d", n = 1 to 9.
