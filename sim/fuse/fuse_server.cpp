@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -356,6 +357,9 @@ void CFuseHidServer::UpdateSysTree(bool plugged) {
 bool CFuseHidServer::Start(std::string* error) {
   namespace fs = std::filesystem;
   std::error_code ec;
+  // A server that was killed leaves its mount behind ("transport endpoint is not connected").
+  struct stat st;
+  if (stat(DevFolder().c_str(), &st) != 0 && errno == ENOTCONN) umount2(DevFolder().c_str(), MNT_DETACH);
   fs::create_directories(fs::path(SysFolder()) / "class" / "hidraw", ec);
   fs::create_directories(DevFolder(), ec);
   if (ec) {
@@ -379,7 +383,7 @@ bool CFuseHidServer::Start(std::string* error) {
   }
   handlers_ = true;
   if (fuse_session_mount(session_, DevFolder().c_str()) != 0) {
-    if (error) *error = "cannot mount FUSE at " + DevFolder();
+    if (error) *error = "cannot mount FUSE at " + DevFolder() + " (a stale mount? fusermount3 -u it)";
     return false;
   }
   mounted_ = true;
