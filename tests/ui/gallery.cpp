@@ -423,6 +423,8 @@ int Run(const QString& out) {
 }  // namespace orvane
 
 int main(int argc, char** argv) {
+  // Pictures only: no screen is needed.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath() + "/gallery";
   return orvane::Run(out);

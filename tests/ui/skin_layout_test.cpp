@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "skin_fixture.h"
+#include "ui/skin/ini_file.h"
 #include "ui/skin/png_button.h"
 #include "ui/skin/skin_layout.h"
 
@@ -38,6 +39,22 @@ TEST(SkinRectTest, MissingKeyAndUnreadableFileReadTheDefault) {
   EXPECT_EQ(ReadSkinRect(skin.Path("Skins/Profile.ini"), "buttoninfo", "func_add"), (SkinRect{12, 13, 14, 15}));
   EXPECT_EQ(ReadSkinRect(skin.Path("Skins/Profile.ini"), "BUTTONINFO", "CONTROL_OK"), (SkinRect{1, 1, 1, 1}));
   EXPECT_EQ(ReadSkinRect(skin.Path("Skins/None.ini"), "BUTTONINFO", "CONTROL_OK"), (SkinRect{1, 1, 1, 1}));
+}
+
+TEST(CIniFileTest, EmptyOrMissingValuesGiveNothingAndLongOnesAreCut) {
+  TempSkin skin;
+  skin.SetValue("Skins/Update.ini", "SCREEN", "Main", "update_bg.jpg");
+  skin.SetValue("Skins/Update.ini", "SCREEN", "Empty", "");
+  skin.SetValue("Skins/Update.ini", "SCREEN", "Long", std::string(3000, 'v'));
+  CIniFile ini;
+  ini.SetPath(skin.Path("Skins/Update.ini"));
+  EXPECT_EQ(ini.Read("screen", "MAIN"), "update_bg.jpg");
+  EXPECT_EQ(ini.Read("SCREEN", "Empty", "fallback"), std::nullopt);  // present but empty
+  EXPECT_EQ(ini.Read("SCREEN", "Mask"), std::nullopt);
+  EXPECT_EQ(ini.Read("SCREEN", "Mask", "update_bg.jpg"), "update_bg.jpg");
+  EXPECT_EQ(ini.Read("SCREEN", "Long").value_or("").size(), 2047u);
+  ini.SetPath(std::string(400, 'p'));
+  EXPECT_EQ(ini.path().size(), 259u);
 }
 
 TEST(SkinPathTest, SkinNamesLiveUnderTheProgramFolder) {
