@@ -97,6 +97,7 @@ TEST_F(E2e, PathMatchingPicksTheVendorCollectionAndRejectsTheOthers) {
     ASSERT_TRUE(dev.Open(path, true, true, true, false)) << path;
     EXPECT_EQ(dev.Attributes().vendor_id, 0x0C45);
     EXPECT_EQ(dev.Attributes().product_id, 0x7650);
+    EXPECT_EQ(dev.Attributes().version, 0x0105);  // bcdDevice of the USB parent
     const HidCaps& caps = dev.Caps();
     if (caps.usage_page == 0xFF1C && caps.usage == 0x92) {
       ++vendor;
