@@ -190,6 +190,16 @@ constexpr std::array<KeyEntry, kKeyTableSize> BuildKeyEntries() {
 
 constexpr std::array<KeyEntry, kKeyTableSize> kKeyEntries = BuildKeyEntries();
 
+// Code of the first (lowest-index) entry with each usage byte; 0 where none has it.
+constexpr std::array<uint16_t, 256> BuildCodeOfUsage() {
+  std::array<uint16_t, 256> table{};
+  for (const KeyEntry& e : kKeyEntries)
+    if (e.usage != 0 && table[e.usage] == 0) table[e.usage] = e.code;
+  return table;
+}
+
+constexpr std::array<uint16_t, 256> kCodeOfUsage = BuildCodeOfUsage();
+
 constexpr std::array<uint16_t, 32> kConsumerUsages = {
     0x0E9, 0x0EA, 0x183, 0x18A, 0x192, 0x194, 0x221, 0x223, 0x224, 0x225, 0x226,
     0x227, 0x22A, 0x0E2, 0x0CD, 0x0B7, 0x0B6, 0x0B5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
@@ -419,10 +429,7 @@ uint16_t KeyCodeOfDeviceUsage(int kind, uint16_t value) {
     default:
       break;
   }
-  if (usage == 0) return 0;
-  for (const KeyEntry& e : kKeyEntries)
-    if (e.usage == usage) return e.code;
-  return 0;
+  return kCodeOfUsage[usage];
 }
 
 uint16_t ModifierCodeOfBits(uint8_t bits) {

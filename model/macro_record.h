@@ -56,6 +56,10 @@ std::string MacroNameUtf8(const MacroRecord& record);
 void SetMacroName(MacroRecord& record, std::u16string_view name);
 void SetMacroName(MacroRecord& record, std::string_view utf8_name);
 
+// How a direction is shown in action lists: "↓" for a press (any value but 1), "  ↑" (two spaces
+// first) for a release.
+inline const char* DirectionText(uint16_t direction) { return direction == kRelease ? "  ↑" : "↓"; }
+
 // actionCount limited to what the record can hold; every reader of actions goes through this.
 inline int ValidActionCount(const MacroRecord& record) {
   return record.actionCount > kMaxMacroActions ? kMaxMacroActions : record.actionCount;

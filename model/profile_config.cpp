@@ -2,11 +2,18 @@
 #include "model/profile_config.h"
 
 #include <algorithm>
+#include <iterator>
 #include <new>
 
 #include "model/byte_order.h"
 
 namespace orvane {
+
+const char* KeyActionTypeName(uint16_t type) {
+  static constexpr const char* kNames[] = {"Default",  "Disabled",  "SingleKey", "LaunchProgram", "PlayMacro",
+                                           "StopMacro", "PlayText", "Media",     "Function"};
+  return type < std::size(kNames) ? kNames[type] : nullptr;
+}
 
 KeyAction* ProfileImage::EntryAt(int layer, int index) {
   if (layer < 0 || layer >= kLayerCount || index < 0 || index >= kLayerEntries) return nullptr;

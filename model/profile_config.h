@@ -68,6 +68,13 @@ static_assert(sizeof(KeyAction) == 16);
 static_assert(offsetof(KeyAction, code) == 2 && offsetof(KeyAction, value) == 4 &&
               offsetof(KeyAction, reserved1) == 8 && offsetof(KeyAction, reserved2) == 12);
 
+// The type's name ("Default", "Disabled", "SingleKey", "LaunchProgram", "PlayMacro", "StopMacro",
+// "PlayText", "Media", "Function"), or nullptr for a type above 8.
+const char* KeyActionTypeName(uint16_t type);
+// Number of keyboard functions a Function assignment can name (described by the language keys
+// "FUNC_KEY_DESC1" to "FUNC_KEY_DESC11").
+inline constexpr int kKeyboardFunctionCount = 11;
+
 inline constexpr bool HasText(uint16_t type) {
   return type == kActionLaunchProgram || type == kActionPlayText;
 }

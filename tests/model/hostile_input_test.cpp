@@ -2,6 +2,7 @@
 // their buffers (the sanitizer build runs this) and must keep the record invariants.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "model/macro.h"
@@ -18,8 +19,9 @@ void CheckDecoded(const std::vector<MacroRecord>& macros) {
     EXPECT_LE(macros[p].actionCount, kMaxMacroActions);
     EXPECT_EQ(macros[p].name[kMacroNameChars], 0);
     EXPECT_FALSE(MacroName(macros[p]).empty());
-    for (int i = macros[p].actionCount; i < kMaxMacroActions; ++i)
-      ASSERT_EQ(macros[p].actions[size_t(i)], MacroAction{});
+    const auto& a = macros[p].actions;
+    EXPECT_TRUE(std::all_of(a.begin() + macros[p].actionCount, a.end(),
+                            [](const MacroAction& x) { return x == MacroAction{}; }));
   }
 }
 
@@ -27,13 +29,16 @@ TEST(HostileInput, DecodeMacroAreaOfRandomBytes) {
   MapTextSource texts;
   texts.Set("TEXT", "MACRO_NEW_PREFIX", "M");
   std::mt19937 rng(4242);
-  for (int round = 0; round < 3000; ++round) {
+  for (int round = 0; round < 2000; ++round) {
     std::vector<uint8_t> area(rng() % 600);
     for (uint8_t& b : area) b = uint8_t(rng());
     if (area.size() >= 6 && rng() % 4 != 0) {
       area[0] = 0xAA;
       area[1] = 0x55;
-      if (rng() % 2) area[5] = 0;  // mostly small macro counts, so offsets get followed
+      if (rng() % 4 != 0) {  // mostly a few macros, so that their offsets get followed
+        area[4] = uint8_t(rng() % 8);
+        area[5] = 0;
+      }
     }
     CheckDecoded(DecodeMacroArea(area, texts));
   }
