@@ -319,6 +319,24 @@ TEST(SkinPreview, WritesPreviewPictures) {
   for (size_t i = 0; i < states.size(); ++i) p.drawImage(0, int(i) * 340, Load(states[i]).copy(0, 60, 1100, 340));
   p.end();
   ASSERT_TRUE(sheet.save(out + "/Main-states.png"));
+  // The main window with its lighting panel shown, as the program will put the bitmaps there.
+  QImage lit = Load("main_normal.jpg").copy(-1, -1, 1100, 600);
+  QPainter l(&lit);
+  const std::pair<const char*, std::string> bitmaps[] = {
+      {"CONTROL_LightSlider", layout::BrightnessBitmap(16)}, {"CONTROL_SpeedSlider", layout::SpeedBitmap(2)},
+      {"CONTROL_DengStaPic", "dengdown.bmp"},                {"CONTROL_HXsjsStaPic", "sjsup.bmp"},
+      {"CONTROL_LEDsjsStaPic", "sjsdown.bmp"},               {"CONTROL_USERgjStaPic1", "user1down.bmp"},
+      {"CONTROL_USERgjStaPic2", "user2up.bmp"},              {"CONTROL_BLFXLStaPic", "leftdown.bmp"},
+      {"CONTROL_BLFXRStaPic", "rightup.bmp"},                {"CONTROL_JDTStatic", layout::BusyFrameBitmap(3)},
+  };
+  for (const auto& [key, file] : bitmaps) {
+    Rect r = RectOf(SkinDialog::Main, "BUTTONINFO", key);
+    l.drawImage(r.x, r.y, Load(file));
+  }
+  Rect selected = RectOf(SkinDialog::Main, "BUTTONINFO", "FUNC_REPORT4");
+  l.drawImage(selected.x, selected.y, Face(Load("main_disable.jpg"), selected));
+  l.end();
+  ASSERT_TRUE(lit.save(out + "/Main-lighting.png"));
   std::vector<std::string> sets = {"key_normal.jpg", "key_over.jpg", "key_down.jpg", "macro_normal.jpg",
                                    "macro_disable.jpg", "macro2_disable.jpg", "media_normal.jpg", "function_normal.jpg"};
   QImage composite(640 * 2, 444 * 4, QImage::Format_RGB32);
