@@ -298,6 +298,8 @@ class Parser {
         if (u.range) cap.usage_max = static_cast<uint16_t>(cap.usage_min + n - 1);
         field += n;
       }
+      total_fields_ += cap.report_count;
+      if (total_fields_ > kHidMaxCapFields) return Fail("too many fields");
       list.push_back(cap);
       ++total_caps_;
     }
@@ -315,6 +317,7 @@ class Parser {
   bool pending_min_ext_ = false, pending_max_ext_ = false, has_min_ = false, has_max_ = false;
   size_t depth_ = 0;
   size_t total_caps_ = 0;
+  size_t total_fields_ = 0;
   bool uses_ids_ = false;
   std::array<std::array<uint32_t, 256>, 3> bits_{};  // bits per report type and report ID
 };

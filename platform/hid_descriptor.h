@@ -90,6 +90,7 @@ constexpr size_t kHidMaxCollectionDepth = 32;
 constexpr size_t kHidMaxPushDepth = 16;
 constexpr size_t kHidMaxLocalUsages = 1024;      // usage items before one main item
 constexpr size_t kHidMaxCaps = 4096;             // over the whole descriptor
+constexpr size_t kHidMaxCapFields = 32768;       // fields covered by all capabilities together
 constexpr uint32_t kHidMaxReportCount = 8192;
 constexpr uint32_t kHidMaxReportSize = 256;      // bits of one field
 constexpr uint32_t kHidMaxReportBytes = 8192;    // one report, ID byte excluded

@@ -1,5 +1,8 @@
 #include "device/hid_device.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,7 +10,9 @@
 #include <thread>
 
 #include "platform/hid_descriptor.h"
+#include "platform/linux/hidraw_backend.h"
 #include "tests/platform/hid_fake_backend.h"
+#include "tests/platform/hid_fake_tree.h"
 
 namespace orvane {
 namespace {
@@ -272,6 +277,58 @@ TEST(HidDeviceUnpack, ValuesAndTheirFailure) {
   EXPECT_EQ(dev.InputData()[3].scaled_value, 1);
   // Too short to hold the values: the value extraction fails and so does the unpack.
   EXPECT_FALSE(dev.UnpackInputReport(report, 2));
+}
+
+}  // namespace
+}  // namespace orvane
+
+namespace orvane {
+namespace {
+
+// The whole stack on the real hidraw backend, over a fake tree whose nodes are FIFOs: the
+// test writes into the FIFO what the device would send.
+TEST(HidDeviceOnHidraw, FindsVendorCollectionAndReadsOnlyItsReports) {
+  test::FakeTree tree;
+  tree.AddNode(0, "HID_ID=0003:00000C45:00007650", d::kBootKeyboard, "0105");
+  tree.AddNode(1, "HID_ID=0003:00000C45:00007650", d::Concat({d::kConsumer, d::kVendor}), "0105");
+  HidrawBackend backend(tree.Sys(), tree.Dev());
+  CHidDevice dev(&backend);
+  ASSERT_TRUE(dev.Enumerate());
+  ASSERT_EQ(dev.PathCount(), 3u);
+  std::string vendor_path;
+  int rejected = 0;
+  while (auto p = dev.NextPath()) {
+    ASSERT_NE(p->find("vid_0c45"), std::string::npos);
+    ASSERT_NE(p->find("pid_7650"), std::string::npos);
+    ASSERT_TRUE(dev.Open(*p, true, true, true, false)) << *p;
+    if (dev.Caps().usage_page == 0xFF1C && dev.Caps().usage == 0x92) vendor_path = *p;
+    else ++rejected;
+  }
+  EXPECT_EQ(rejected, 2);
+  EXPECT_EQ(vendor_path, tree.NodePath(1) + "#vid_0c45&pid_7650&col02");
+  ASSERT_TRUE(dev.Open(vendor_path, true, true, true, false));
+  EXPECT_EQ(dev.Attributes().version, 0x0105);
+
+  const int device = ::open(tree.NodePath(1).c_str(), O_WRONLY);
+  ASSERT_GE(device, 0);
+  uint8_t buf[64];
+  size_t got = 0;
+  const uint8_t consumer[3] = {2, 0x01, 0x04};
+  ASSERT_EQ(::write(device, consumer, sizeof consumer), 3);
+  EXPECT_FALSE(dev.ReadReport(buf, sizeof buf, &got, 100));  // not this collection's report
+  std::vector<uint8_t> reply(64, 0x5A);
+  reply[0] = 4;
+  ASSERT_EQ(::write(device, reply.data(), reply.size()), 64);
+  ASSERT_TRUE(dev.ReadReport(buf, sizeof buf, &got, 1000));
+  EXPECT_EQ(std::vector<uint8_t>(buf, buf + got), reply);
+
+  bool result = true;
+  std::thread reader([&] { result = dev.ReadReport(buf, sizeof buf, &got, kInfinite); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(dev.Close(), 1);
+  reader.join();
+  EXPECT_FALSE(result);
+  ::close(device);
 }
 
 }  // namespace

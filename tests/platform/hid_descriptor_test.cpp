@@ -256,6 +256,12 @@ TEST(HidDescriptor, RejectsMalformedDescriptors) {
   for (size_t i = 0; i <= kHidMaxCollectionDepth; ++i) deep_nest.insert(deep_nest.end(), {0xA1, 0x00});
   deep_nest.insert(deep_nest.end(), kHidMaxCollectionDepth + 1, 0xC0);
   Reject(deep_nest);
+  // Few bytes that would describe 40,960 value fields across five reports.
+  std::vector<uint8_t> many_fields = {0xA1, 0x01, 0x75, 0x02, 0x96, 0x00, 0x20};
+  for (uint8_t id = 1; id <= 5; ++id)
+    many_fields.insert(many_fields.end(), {0x85, id, 0x19, 0x00, 0x2A, 0xFF, 0xFF, 0x81, 0x02});
+  many_fields.push_back(0xC0);
+  EXPECT_EQ(Reject(many_fields), "too many fields");
   std::vector<uint8_t> huge(kHidMaxDescriptorBytes + 1, 0x00);  // zero bytes are size-0 items
   Reject(huge);
 }
