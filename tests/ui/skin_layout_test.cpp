@@ -189,11 +189,12 @@ TEST(SkinStateImagesTest, PreparedOnceAtDialogSizePlusHundredAndSharedByName) {
   EXPECT_EQ(images.Picture(SkinRole::Normal), normal);
 }
 
+// The skin folder is made outside the dying statement, so this process removes it afterwards.
 TEST(SkinStateImagesDeathTest, MissingPictureEndsTheProcessNamingTheFile) {
+  TempSkin skin;
+  skin.WriteImage("Skins/update_normal.png", CoordinateImage(QSize(10, 10), 1));
   EXPECT_EXIT(
       {
-        TempSkin skin;
-        skin.WriteImage("Skins/update_normal.png", CoordinateImage(QSize(10, 10), 1));
         SkinStateImages images;
         images.Prepare({"Skins\\update_normal.png", "Skins\\update_over.jpg", "Skins\\update_over.jpg",
                         "Skins\\update_over.jpg", "Skins\\update_over.jpg"},
@@ -203,9 +204,9 @@ TEST(SkinStateImagesDeathTest, MissingPictureEndsTheProcessNamingTheFile) {
 }
 
 TEST(SkinStateImagesDeathTest, UndecodablePictureEndsTheProcess) {
+  TempSkin skin;
   EXPECT_EXIT(
       {
-        TempSkin skin;
         skin.SetValue("Skins/not_a_picture.jpg", "A", "B", "C");  // a text file with a picture's name
         PrepareSkinPicture("Skins\\not_a_picture.jpg", QSize(10, 10));
       },

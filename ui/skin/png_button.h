@@ -73,6 +73,8 @@ class CPngButton : public QAbstractButton {
   void SetFrame(ColorRef colour, int value, bool on);
   // An empty text changes nothing.
   void SetTooltip(const std::string& text, bool activate);
+  // Called at the end of every paint; a callback that repaints neighbours should schedule them
+  // (update()), since a widget cannot be repainted from inside its own paint.
   void SetPaintCallback(PaintCallback callback) { paint_callback_ = std::move(callback); }
   // Paints the current state at once.
   void Repaint();
