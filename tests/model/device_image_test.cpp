@@ -241,7 +241,9 @@ TEST_F(DeviceImageTest, EveryRepresentableAssignmentSurvivesEncodeThenDecode) {
       const ProfileImage sent = *image_;
       DecodeKeyBlock(Encode(layer, macros), *image_, layer, CompiledDefaultKeyBlock());
       for (int i = 0; i < kLayerEntries; ++i) {
-        const KeyAction& want = *sent.EntryAt(layer, i);
+        KeyAction want = *sent.EntryAt(layer, i);
+        // A key given its own code is sent as its default entry and so reads back as Default.
+        if (want.type == kActionSingleKey && want.value == KeyCodeOf(i)) want = {kActionDefault};
         const KeyAction& got = *image_->EntryAt(layer, i);
         ASSERT_EQ(got.type, want.type) << "layer " << layer << " entry " << i;
         ASSERT_EQ(got.value, want.value) << "layer " << layer << " entry " << i;
