@@ -5,7 +5,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QAction>
 #include <QLinearGradient>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -19,7 +21,9 @@
 #include "ui/controls/color_static.h"
 #include "ui/skin/base_dialog.h"
 #include "ui/skin/png_button.h"
+#include "ui/skin/resources.h"
 #include "ui/skin/skin_layout.h"
+#include "ui/skin/tray_icon.h"
 
 namespace orvane {
 namespace {
@@ -415,6 +419,26 @@ int Run(const QString& out) {
     link->SetVisited(true);
     entries.emplace_back("hyperlink, visited", crop());
     ok &= Save(Sheet(entries, 190), out, "labels.png");
+  }
+  // The tray icon's popup menu: first item the default (bold), captions from the menu callback.
+  {
+    RegisterMenuResource(140, MenuResource{{{{32771, "open"}, {32773, "about"}, {0, ""}, {32774, "exit"}}}});
+    CTrayIcon tray;
+    QPixmap icon(16, 16);
+    icon.fill(kAccent);
+    tray.Create(&dialog, 1725, "Orvane keyboard", QIcon(icon), 140);
+    tray.SetMenuCallback([](QMenu* popup) {
+      const std::map<int, QString> captions = {{32771, "Open"}, {32773, "About Orvane"}, {32774, "Exit"}};
+      for (QAction* a : popup->actions())
+        if (auto it = captions.find(MenuCommand(a)); it != captions.end()) a->setText(it->second);
+    });
+    tray.OnTrayNotification(140, WM_RBUTTONUP);
+    if (QMenu* popup = tray.popup()) {
+      ok &= Save(popup->grab().toImage(), out, "tray_menu.png");
+      popup->hide();
+    } else {
+      ok = false;
+    }
   }
   return ok ? 0 : 1;
 }
