@@ -143,6 +143,26 @@ TEST_F(PngButtonTest, PaintCallbackTellsWhetherTheNormalFaceWasShown) {
   EXPECT_EQ(calls, (std::vector<bool>{true, false}));
 }
 
+TEST_F(PngButtonTest, CallbackMayReplaceANeighboursPicturesWhileShown) {
+  QWidget window;
+  window.resize(100, 50);
+  auto* flip = new CPngButton(&window);
+  auto* arrow = new CPngButton(&window);
+  flip->setGeometry(0, 0, 40, 20);
+  arrow->setGeometry(50, 0, 40, 20);
+  flip->SetImages(SkinPictures::All(&faces_[0]));
+  int calls = 0;
+  flip->SetPaintCallback([&](CPngButton*, bool normal) {
+    ++calls;
+    if (normal) arrow->SetSkinImages(61, 1, SkinPictures::All(&faces_[1]));
+  });
+  window.show();
+  flip->Repaint();
+  ASSERT_TRUE(WaitUntil([&] { return arrow->lastPicture() == &faces_[1]; }));
+  EXPECT_GE(calls, 1);
+  window.hide();
+}
+
 TEST_F(PngButtonTest, CaptionIsDrawnInTheColourOfTheState) {
   button_.setGeometry(0, 0, 120, 40);
   button_.setText("WWWW");

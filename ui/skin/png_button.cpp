@@ -80,8 +80,14 @@ CPngButton::CPngButton(QWidget* parent) : QAbstractButton(parent), hover_timer_(
 
 CPngButton::~CPngButton() { delete tooltip_.data(); }
 
+namespace {
+// Buttons being painted right now; a paint callback that re-places a neighbour must not start a
+// nested paint, so repaints asked for meanwhile are scheduled instead.
+int g_painting = 0;
+}  // namespace
+
 void CPngButton::Repaint() {
-  if (isVisible())
+  if (isVisible() && g_painting == 0)
     repaint();
   else
     update();
@@ -256,7 +262,11 @@ void CPngButton::paintEvent(QPaintEvent*) {
     }
   }
   painter.end();
-  if (paint_callback_) paint_callback_(this, last_picture_ != nullptr && last_picture_ == pictures_.normal);
+  if (paint_callback_) {
+    ++g_painting;
+    paint_callback_(this, last_picture_ != nullptr && last_picture_ == pictures_.normal);
+    --g_painting;
+  }
 }
 
 void CPngButton::ArmTracking() {
