@@ -26,7 +26,8 @@ class ReadOnlyFile {
  public:
   explicit ReadOnlyFile(const std::string& path) {
     do {
-      fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      // Non-blocking, so a FIFO put where a profile file was expected cannot hang the open.
+      fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (fd_ < 0 && errno == EINTR);
     error_ = fd_ < 0 ? errno : 0;
   }
@@ -62,9 +63,11 @@ class ReadOnlyFile {
   int error_ = 0;
 };
 
+// No file to judge: nothing there, or something that is not a regular file.
 bool NoFileAt(const std::string& path) {
   struct stat st{};
-  return ::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR;
+  return !S_ISREG(st.st_mode);
 }
 
 }  // namespace
