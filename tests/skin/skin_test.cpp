@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <set>
 #include <string>
 
 #include "platform/ini_file.h"
@@ -297,6 +298,29 @@ TEST(SkinGenerator, LayoutSourceErrorsAreReportedWithTheirLine) {
   EXPECT_EQ(ctrl.rect.y, 20 + 40);
   EXPECT_EQ(ctrl.rect.w, 56);
   EXPECT_EQ(ctrl.rect.h, 36);
+}
+
+TEST(HelpPage, IsBesideTheProgramAndItsLinksResolve) {
+  QFile file(QString::fromStdString(kBin + "/Help/index.html"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QString html = QString::fromUtf8(file.readAll());
+  EXPECT_TRUE(html.contains(QStringLiteral("70-orvane.rules")));
+  // Every link inside the page has its target, and the page needs nothing from the network.
+  std::set<QString> ids;
+  for (qsizetype at = 0; (at = html.indexOf(QStringLiteral("id=\""), at)) >= 0;) {
+    at += 4;
+    ids.insert(html.mid(at, html.indexOf(QLatin1Char('"'), at) - at));
+  }
+  int links = 0;
+  for (qsizetype at = 0; (at = html.indexOf(QStringLiteral("href=\""), at)) >= 0;) {
+    at += 6;
+    QString target = html.mid(at, html.indexOf(QLatin1Char('"'), at) - at);
+    ASSERT_TRUE(target.startsWith(QLatin1Char('#'))) << target.toStdString();
+    EXPECT_TRUE(ids.count(target.mid(1))) << target.toStdString();
+    ++links;
+  }
+  EXPECT_GT(links, 10);
+  EXPECT_FALSE(html.contains(QStringLiteral("src=\"http")));
 }
 
 // Not a check: writes the normal picture of each dialog, and the main window's keyboard in every
