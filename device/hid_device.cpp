@@ -119,7 +119,7 @@ bool CHidDevice::Open(const std::string& path, bool read_access, bool write_acce
   Close();
   last_open_error_ = HidOpenError::None;
   if (Utf16Length(path) > kMaxDevicePathChars) {
-    last_open_error_ = HidOpenError::NotFound;
+    last_open_error_ = HidOpenError::Other;
     return false;
   }
   try {

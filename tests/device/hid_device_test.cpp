@@ -132,7 +132,12 @@ TEST_F(HidDeviceTest, PathLongerThan259CharactersIsRefused) {
   ASSERT_EQ((at_limit + suffix).size(), 259u);
   EXPECT_TRUE(dev_.Open(at_limit + suffix, true, true, true, false));
   EXPECT_FALSE(dev_.Open(over + suffix, true, true, true, false));
+  EXPECT_EQ(dev_.LastOpenError(), HidOpenError::Other);
   EXPECT_FALSE(dev_.IsOpen());
+  // Counted in UTF-16 units: 'é' is two bytes but one unit, so this one is at the limit.
+  const std::string accented = "/dev/" + std::string(259 - 24 - 6, 'c') + "\xC3\xA9";
+  backend_.AddNode(accented, 0x0C45, 0x7650, d::kVendor);
+  EXPECT_TRUE(dev_.Open(accented + suffix, true, true, true, false));
 }
 
 TEST_F(HidDeviceTest, ReadTimesOutWithNothingRead) {
