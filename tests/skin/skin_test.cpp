@@ -357,6 +357,12 @@ TEST(SkinPreview, WritesPreviewPictures) {
     Rect r = RectOf(SkinDialog::Main, "BUTTONINFO", key);
     l.drawImage(r.x, r.y, Load(file));
   }
+  // The arrows as placed with the flip setting 0.
+  for (auto [button, picture] : {std::pair{"LEFT_ARROW", "DOWN_ARROW_LEFT1"}, std::pair{"RIGHT_ARROW", "DOWN_ARROW_RIGHT1"}}) {
+    Rect place = RectOf(SkinDialog::Main, "BUTTONINFO", button);
+    Rect offset = RectOf(SkinDialog::Main, "BUTTONINFO2", picture);
+    l.drawImage(place.x, place.y, Face(Load("Arrow.jpg"), Rect{offset.x, offset.y, place.w, place.h}));
+  }
   Rect selected = RectOf(SkinDialog::Main, "BUTTONINFO", "FUNC_REPORT4");
   l.drawImage(selected.x, selected.y, Face(Load("main_disable.jpg"), selected));
   l.end();

@@ -231,7 +231,7 @@ class DialogRenderer {
       QRect r(item.rect.x, item.rect.y, item.rect.w, item.rect.h);
       p.fillRect(r, kit_.theme().card);
       kit_.Icon(p, item.style, QRectF(r).adjusted(3, 3, -3, -3),
-                item.style == "arrowup" ? kit_.theme().accent : kit_.theme().dim);
+                !item.args.empty() && item.args[0] == "accent" ? kit_.theme().accent : kit_.theme().faint);
     }
     return img;
   }
