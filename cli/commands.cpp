@@ -197,7 +197,9 @@ bool ParseArgs(const std::vector<std::string>& args, Options* o, std::string* er
   bool options_done = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (options_done || a.size() < 2 || a[0] != '-') {
+    // "-1" is an argument (a wrong profile number), not an option.
+    const bool negative_number = a.size() >= 2 && a[0] == '-' && a[1] >= '0' && a[1] <= '9';
+    if (options_done || a.size() < 2 || a[0] != '-' || negative_number) {
       if (o->command.empty()) o->command = a;
       else o->positional.push_back(a);
       continue;
