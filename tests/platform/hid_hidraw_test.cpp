@@ -1,6 +1,7 @@
 #include "platform/linux/hidraw_backend.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -74,7 +75,9 @@ TEST(HidrawBackend, NoPermissionIsToldFromAbsent) {
   if (pid == 0) {
     if (::geteuid() == 0) {
       const passwd* nobody = ::getpwnam("nobody");
-      if (!nobody || ::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0) _exit(10);
+      const gid_t gid = nobody ? nobody->pw_gid : 65534;
+      const uid_t uid = nobody ? nobody->pw_uid : 65534;
+      if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) _exit(10);
     }
     HidrawBackend backend(tree.Sys(), tree.Dev());
     const auto nodes = backend.EnumerateNodes();
