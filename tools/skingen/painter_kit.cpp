@@ -131,7 +131,7 @@ void Kit::Face(QPainter& p, const QRect& r, const std::string& style, const std:
   } else if (style == "labelled" || style == "labelledprimary") {
     Labelled(p, r, arg(0), text_from(1), v, style == "labelledprimary");
   } else if (style == "tab") {
-    Tab(p, r, arg(0), variant == Variant::Macro2 ? Visual::Disabled : v);
+    Tab(p, r, variant == Variant::Macro2 ? Visual::Disabled : v);
   } else if (style == "titleicon") {
     Icon(p, variant == Variant::Macro2 ? "macro" : "key", QRectF(r).adjusted(3, 3, -3, -3), t_.accent);
   } else if (style == "panel") {
@@ -349,12 +349,11 @@ void Kit::Labelled(QPainter& p, const QRect& r, const std::string& icon, const Q
                Qt::AlignVCenter | Qt::AlignLeft);
 }
 
-void Kit::Tab(QPainter& p, const QRect& r, const std::string& icon, Visual v) const {
+void Kit::Tab(QPainter& p, const QRect& r, Visual v) const {
   QRectF box = Crisp(r);
-  QColor ink = t_.dim;
   switch (v) {
     case Visual::Normal: RoundFill(p, box, 8, QColor(0x1c, 0x1f, 0x25), QColor(0x24, 0x27, 0x2e)); break;
-    case Visual::Hover: RoundFill(p, box, 8, QColor(0x29, 0x2d, 0x36), WithAlpha(t_.accent, 120)); ink = t_.text; break;
+    case Visual::Hover: RoundFill(p, box, 8, QColor(0x29, 0x2d, 0x36), WithAlpha(t_.accent, 120)); break;
     case Visual::Pressed:
     case Visual::Selected: {
       RoundFill(p, box, 8, Mix(t_.card, t_.accentFill, 0.35), Mix(t_.border, t_.accent, 0.6));
@@ -363,14 +362,11 @@ void Kit::Tab(QPainter& p, const QRect& r, const std::string& icon, Visual v) co
       p.setBrush(t_.accent);
       p.drawRoundedRect(QRectF(box.left() + 1, box.top() + 9, 3, box.height() - 18), 1.5, 1.5);
       p.restore();
-      ink = t_.accent;
       break;
     }
     case Visual::Disabled: RoundFill(p, box, 8, QColor(0x17, 0x19, 0x1e)); break;
   }
   // The caption is drawn centred by the dialog, so the tab carries no icon that could collide.
-  (void)icon;
-  (void)ink;
 }
 
 void Kit::Panel(QPainter& p, const QRect& r, Variant variant) const {

@@ -67,7 +67,7 @@ class Kit {
   void Logo(QPainter& p, const QRect& r, Visual v) const;
   void Labelled(QPainter& p, const QRect& r, const std::string& icon, const QString& text, Visual v,
                 bool primary) const;
-  void Tab(QPainter& p, const QRect& r, const std::string& icon, Visual v) const;
+  void Tab(QPainter& p, const QRect& r, Visual v) const;
   void Panel(QPainter& p, const QRect& r, Variant variant) const;
   void Record(QPainter& p, const QRect& r, Visual v) const;
   void FlipBase(QPainter& p, const QRect& r, const QString& label, Visual v) const;
