@@ -46,8 +46,7 @@ std::atomic<bool> g_watching{false};
 
 constexpr const char* kTool = "orvane-cli";
 constexpr const char* kUdevHint =
-    "install the udev rule (packaging/70-orvane.rules, see the README), then unplug and replug "
-    "the keyboard";
+    "install the udev rule (packaging/install-udev-rule.sh, see the README)";
 
 // ---------------------------------------------------------------------------------------------
 // Arguments

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 
 #include "cli/describe.h"
@@ -265,6 +266,65 @@ TEST(ProfileJson, LimitsOfTheFileFormatHold) {
   ASSERT_EQ(back.macros.size(), 1u);
   EXPECT_EQ(back.macros[0].id, 9);
   EXPECT_EQ(back.macros[0].actions[0], (MacroAction{10, 0x01E, kPress}));
+}
+
+// Any valid file, however odd its content, survives the round trip: random layers, macros and
+// pools under a correct header (fixed seed, so a failure repeats).
+TEST(ProfileJson, RandomValidFilesSurviveTheRoundTrip) {
+  std::mt19937 rng(1234);
+  for (int round = 0; round < 40; ++round) {
+    const uint16_t macros = static_cast<uint16_t>(rng() % 3);
+    const uint32_t text_size = rng() % 3 == 0 ? 0 : rng() % 200;
+    ProfileImage header_only;
+    WriteProfileHeader(header_only, macros, text_size, static_cast<uint8_t>(rng() % 2));
+    std::vector<uint8_t> file(kProfileImageSize + macros * kMacroRecordSize + text_size +
+                              (rng() % 4 == 0 ? rng() % 9 : 0));
+    for (uint8_t& b : file) b = static_cast<uint8_t>(rng() % 5 == 0 ? rng() : 0);
+    // Some entries with text types pointing into the pool, so both text forms are exercised.
+    for (int k = 0; k < 6; ++k) {
+      const size_t at = 64 + (rng() % kTextSlotCount) * 16;
+      file[at] = rng() % 2 ? 3 : 6;
+      file[at + 1] = 0;
+      file[at + 4] = static_cast<uint8_t>(text_size ? rng() % text_size : 0);
+    }
+    const auto h = HeaderToBytes(header_only.header);
+    std::copy(h.begin(), h.end(), file.begin());
+    ExpectRoundTrip(file);
+  }
+}
+
+// Damaged JSON never crashes the reader; whatever it accepts converts back to the same JSON.
+TEST(ProfileJson, MutatedJsonIsReadSafely) {
+  const std::string base = WriteJson(ToJson(RichProfileFile()));
+  std::mt19937 rng(99);
+  const char alphabet[] = "{}[]\",:0123456789-xAZaz \\";
+  int accepted = 0;
+  for (int round = 0; round < 600; ++round) {
+    std::string text = base;
+    for (int m = 0; m < 1 + round % 2; ++m) {
+      const size_t at = rng() % text.size();
+      switch (rng() % 3) {
+        case 0: text[at] = alphabet[rng() % (sizeof alphabet - 1)]; break;
+        case 1: text.erase(at, 1 + rng() % 8); break;
+        default: text.insert(at, 1, alphabet[rng() % (sizeof alphabet - 1)]); break;
+      }
+    }
+    JsonValue json;
+    std::string error;
+    if (!ParseJson(text, &json, &error)) continue;
+    std::vector<uint8_t> file;
+    if (!ProfileFromJson(json, &file, &error)) {
+      EXPECT_FALSE(error.empty());
+      continue;
+    }
+    ++accepted;
+    JsonValue again;
+    ASSERT_TRUE(ProfileToJson(file, &again, &error)) << error;
+    std::vector<uint8_t> file2;
+    ASSERT_TRUE(ProfileFromJson(again, &file2, &error)) << error;
+    EXPECT_TRUE(file == file2);
+  }
+  EXPECT_GT(accepted, 0);  // some mutations (inside strings, numbers) stay valid
 }
 
 TEST(DescriptorFile, ReadsRawBytesAndTheTextToolsPrint) {
