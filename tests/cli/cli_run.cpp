@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -14,7 +15,7 @@ namespace orvane {
 
 std::string CliPath() { return std::string(ORVANE_DATA_DIR) + "/orvane-cli"; }
 
-ToolRun RunTool(const std::vector<std::string>& args, int timeout_ms) {
+ToolRun RunTool(const std::vector<std::string>& args, int timeout_ms, int interrupt_ms) {
   ToolRun run;
   int out_pipe[2], err_pipe[2];
   if (pipe2(out_pipe, O_CLOEXEC) != 0) return run;
@@ -45,7 +46,9 @@ ToolRun RunTool(const std::vector<std::string>& args, int timeout_ms) {
     close(err_pipe[0]);
     return run;
   }
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  const auto start = std::chrono::steady_clock::now();
+  const auto deadline = start + std::chrono::milliseconds(timeout_ms);
+  bool interrupted = interrupt_ms < 0;
   pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
   bool killed = false;
   int open_fds = 2;
@@ -58,7 +61,20 @@ ToolRun RunTool(const std::vector<std::string>& args, int timeout_ms) {
       killed = true;
       break;
     }
-    if (poll(fds, 2, static_cast<int>(left)) < 0) continue;
+    int wait = static_cast<int>(left);
+    if (!interrupted) {
+      const auto until = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             start + std::chrono::milliseconds(interrupt_ms) -
+                             std::chrono::steady_clock::now())
+                             .count();
+      if (until <= 0) {
+        kill(pid, SIGINT);
+        interrupted = true;
+        continue;
+      }
+      wait = std::min<int>(wait, static_cast<int>(until));
+    }
+    if (poll(fds, 2, wait) <= 0) continue;
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
       char buf[4096];

@@ -16,8 +16,10 @@ struct ToolRun {
 
 std::string CliPath();
 
-// Runs orvane-cli with args; stdin is /dev/null. Kills it after timeout_ms.
-ToolRun RunTool(const std::vector<std::string>& args, int timeout_ms = 60000);
+// Runs orvane-cli with args; stdin is /dev/null. Kills it after timeout_ms. With interrupt_ms
+// >= 0 it is sent SIGINT that long after the start, as Ctrl-C would.
+ToolRun RunTool(const std::vector<std::string>& args, int timeout_ms = 60000,
+                int interrupt_ms = -1);
 
 // A fresh folder under /tmp, removed with its content on destruction; XDG_DATA_HOME and
 // XDG_CONFIG_HOME point into it while it lives.

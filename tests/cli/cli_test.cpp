@@ -396,6 +396,18 @@ TEST_F(CliSim, ListAndDescribeShowTheCollections) {
   EXPECT_TRUE(Contains(r.err, junk + ": not a valid report descriptor")) << r.err;
 }
 
+TEST_F(CliSim, CtrlCEndsWatchCleanlyAndOtherCommandsAtOnce) {
+  const ToolRun r = RunTool({"--simulate", "watch"}, 60000, 1500);
+  EXPECT_EQ(r.code, 0) << r.err;  // the monitor was stopped and joined, not killed
+  EXPECT_TRUE(Contains(r.out, "keyboard arrived")) << r.out;
+  const ToolRun j = RunTool({"--simulate", "--json", "watch", "--timeout", "1"});
+  EXPECT_EQ(j.code, 0) << j.err;
+  JsonValue line;
+  std::string error;
+  ASSERT_TRUE(ParseJson(j.out.substr(0, j.out.find('\n')), &line, &error)) << error << j.out;
+  EXPECT_EQ(line.Find("event")->AsString(), "arrived");
+}
+
 // A keyboard that is plugged in but whose nodes this user may not open.
 class LockedBackend : public IHidBackend {
  public:
