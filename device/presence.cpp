@@ -190,7 +190,10 @@ void CPresenceMonitor::RunPresenceMonitor() {
   bool first_pass = true;
   while (!Stopping()) {
     if (protocol_.IsOpen()) {
-      if (!ProbeCommandChannel()) {
+      // A keyboard unplugged and plugged back within one probe interval leaves the node in
+      // place but the channel dead; the event listener's failed read tells of that.
+      const bool event_channel_lost = event_channel_lost_.exchange(false);
+      if (event_channel_lost || !ProbeCommandChannel()) {
         if (Stopping()) break;
         // The channel is closed at once rather than at the next open; commands see the open
         // flag clear first.
@@ -202,6 +205,7 @@ void CPresenceMonitor::RunPresenceMonitor() {
       if (!command_channel_.Enumerate()) return;
       if (ScanFor(command_channel_, kCommandUsagePage, kCommandUsage, true, &caps)) {
         command_path_ = command_channel_.DevicePath();
+        event_channel_lost_.store(false);
         protocol_.SetOpen(true);
         ConnectionChanged(1);
       }
@@ -283,6 +287,7 @@ void CPresenceMonitor::RunEventListener() {
         }
       }
       // The keyboard has gone, or the channel was closed.
+      if (!Stopping()) event_channel_lost_.store(true);
       event_channel_.Close();
     }
     event_channel_.FreePaths();

@@ -9,6 +9,11 @@
 // boxes through IPrompt with texts from ITextSource, and the values the connection handler hands
 // to the model (default key block, macro capacity) through callbacks, so this library stays below
 // the model.
+//
+// A keyboard can vanish and come back between two probes of the presence monitor; the probe then
+// succeeds while the command channel is dead. The event listener sees every disappearance (its
+// read fails), so a failed event read also counts as a loss: the monitor reports the keyboard
+// gone and connects it afresh on its next scan.
 #pragma once
 
 #include <array>
@@ -152,6 +157,9 @@ class CPresenceMonitor {
   CHidDevice command_channel_;
   std::string command_path_;  // the path the command channel was opened at; probed while open
   CHidDevice event_channel_;
+  // Set when a read on the event channel failed (the keyboard went away, perhaps only for a
+  // moment); the presence monitor then treats the keyboard as lost even if its probe succeeds.
+  std::atomic<bool> event_channel_lost_{false};
   std::atomic<int> connection_state_{0};
   std::atomic<bool> start_silent_{false};
   std::atomic<int> connection_icon_{kTrayIconProgram};

@@ -318,6 +318,28 @@ TEST_F(PresenceTest, UnplugAndReplugWithoutStartSilent) {
   EXPECT_EQ(capacities_.size(), 2u);
 }
 
+TEST_F(PresenceTest, ReplugBetweenProbesReconnects) {
+  // Probes far apart: the keyboard is back before the monitor could see it gone.
+  CPresenceMonitor::Waits waits = FastWaits();
+  waits.present_ms = 400;
+  MakeMonitor(waits);
+  monitor_->SetStartSilent(true);
+  ASSERT_TRUE(monitor_->Start());
+  ASSERT_TRUE(WaitConnected());
+  const std::string vendor = backend_.Sim().NodeName(kSimVendorNode);
+  ASSERT_TRUE(Eventually([&] { return backend_.Live(vendor, true, false) == 1; }));
+  link_.Clear();
+
+  Hub().Unplug();
+  Hub().Plug();
+  // The old command channel is dead; the keyboard is reported lost and connected afresh.
+  ASSERT_TRUE(WaitForCall([](const Call& c) { return IsSend(c, WM_MAIN_DEVICELOST); }));
+  ASSERT_TRUE(WaitForCall([](const Call& c) { return IsSend(c, WM_MAIN_PROFILE); }));
+  ASSERT_TRUE(Eventually([&] { return monitor_->ConnectionState() == 1 && proto_.IsOpen(); }));
+  DeviceSettings settings;
+  EXPECT_EQ(proto_.ReadSettings(&settings), kResultOk);
+}
+
 TEST_F(PresenceTest, StartedSilentNeverOpensWindow) {
   MakeMonitor();
   monitor_->SetStartSilent(true);

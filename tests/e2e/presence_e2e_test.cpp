@@ -188,6 +188,24 @@ TEST_F(PresenceE2e, UnplugAndReplug) {
   std::printf("unplug noticed after %lld ms, replug after %lld ms\n", lost_ms, back_ms);
 }
 
+TEST_F(PresenceE2e, QuickReplugLeavesAWorkingChannel) {
+  StartServer();
+  monitor_->SetStartSilent(true);
+  ASSERT_TRUE(monitor_->Start());
+  ASSERT_TRUE(WaitConnected());
+  ASSERT_TRUE(Eventually([&] { return OpenCount("hidraw1") == 2; }));
+  link_.Clear();
+  // Back at once: the probe may never see the node missing.
+  ASSERT_EQ(sim_.Control("unplug"), "ok");
+  ASSERT_EQ(sim_.Control("plug"), "ok");
+  ASSERT_TRUE(WaitForCall([](const Call& c) { return IsSend(c, WM_MAIN_DEVICELOST); }));
+  ASSERT_TRUE(WaitForCall([](const Call& c) { return IsSend(c, WM_MAIN_PROFILE); }));
+  ASSERT_TRUE(Eventually([&] { return monitor_->ConnectionState() == 1 && proto_.IsOpen(); }));
+  DeviceSettings settings;
+  EXPECT_EQ(proto_.ReadSettings(&settings), kResultOk);
+  EXPECT_TRUE(Eventually([&] { return OpenCount("hidraw1") == 2; }));
+}
+
 TEST_F(PresenceE2e, StartedSilentNeverOpensTheWindow) {
   StartServer();
   monitor_->SetStartSilent(true);
