@@ -452,7 +452,7 @@ TEST_F(PresenceTest, ConsumerEventsSetTimerAndTrayIcon) {
   EXPECT_EQ(usages_, expected);
 }
 
-TEST_F(PresenceTest, SpecialIconOffReturnsToProgramIconWhileAbsent) {
+TEST_F(PresenceTest, ListenerRescansAfterReplugAndUnplugEndsSpecialIcon) {
   MakeMonitor();
   monitor_->SetStartSilent(true);
   ASSERT_TRUE(monitor_->Start());
