@@ -598,7 +598,8 @@ int Cli::CmdList() {
     const bool keyboard =
         node.vendor_id == kKeyboardVendorId && node.product_id == kKeyboardProductId;
     if (!keyboard && !all) continue;
-    if (!o_.device.empty() && node.node != o_.device) continue;
+    if (!o_.device.empty() && node.node != o_.device && o_.device.rfind(node.node + "#", 0) != 0)
+      continue;
     if (keyboard) ++keyboards;
     if (keyboard && !node.accessible) locked.push_back(node.node);
     HidDescriptor desc;
