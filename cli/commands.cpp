@@ -67,7 +67,7 @@ struct Options {
   std::set<std::string> flags;                // command options without one
 };
 
-struct CommandSpec {
+struct CommandInfo {
   const char* name;
   const char* usage;
   const char* summary;
@@ -78,8 +78,8 @@ struct CommandSpec {
   size_t max_args;
 };
 
-const std::vector<CommandSpec>& Commands() {
-  static const std::vector<CommandSpec> specs = {
+const std::vector<CommandInfo>& Commands() {
+  static const std::vector<CommandInfo> commands = {
       {"list", "list [--all]", "list the keyboards found, with their interfaces",
        "Lists every keyboard found: its HID nodes, vendor and product, and per top-level\n"
        "collection the interface path, usage page and usage, report lengths and capabilities.\n"
@@ -153,11 +153,11 @@ const std::vector<CommandSpec>& Commands() {
        "With --json each event is one JSON object per line.\n",
        {"timeout"}, {}, 0, 0},
   };
-  return specs;
+  return commands;
 }
 
-const CommandSpec* FindCommand(const std::string& name) {
-  for (const CommandSpec& c : Commands())
+const CommandInfo* FindCommand(const std::string& name) {
+  for (const CommandInfo& c : Commands())
     if (name == c.name) return &c;
   return nullptr;
 }
@@ -175,7 +175,7 @@ std::string ToolHelp() {
       "  --json               machine-readable output\n"
       "  --help               this text; COMMAND --help for a command's\n\n"
       "Commands:\n";
-  for (const CommandSpec& c : Commands()) {
+  for (const CommandInfo& c : Commands()) {
     char line[160];
     std::snprintf(line, sizeof line, "  %-12s %s\n", c.name, c.summary);
     s += line;
@@ -184,7 +184,7 @@ std::string ToolHelp() {
   return s;
 }
 
-std::string CommandHelp(const CommandSpec& c) {
+std::string CommandHelp(const CommandInfo& c) {
   return std::string("Usage: orvane-cli [OPTIONS] ") + c.usage + "\n" + c.summary + ".\n\n" +
          c.details;
 }
@@ -267,7 +267,7 @@ bool ParseArgs(const std::vector<std::string>& args, Options* o, std::string* er
     } else {
       // A command option: which ones a command takes is checked once the command is known.
       bool takes_value = false, known = false;
-      for (const CommandSpec& c : Commands()) {
+      for (const CommandInfo& c : Commands()) {
         for (const char* v : c.value_options) {
           if (name == v) known = takes_value = true;
         }
@@ -1271,7 +1271,7 @@ int Cli::CmdWatch() {
 int Cli::Run() {
   if (o_.command.empty() || o_.command == "help") {
     if (o_.command == "help" && !o_.positional.empty()) {
-      const CommandSpec* c = FindCommand(o_.positional[0]);
+      const CommandInfo* c = FindCommand(o_.positional[0]);
       if (!c) return Fail(kExitUsage, "unknown command \"" + o_.positional[0] + "\"");
       out_ << CommandHelp(*c);
       return kExitSuccess;
@@ -1283,25 +1283,25 @@ int Cli::Run() {
     err_ << ToolHelp();
     return Fail(kExitUsage, "no command given");
   }
-  const CommandSpec* spec = FindCommand(o_.command);
-  if (!spec)
+  const CommandInfo* command = FindCommand(o_.command);
+  if (!command)
     return Fail(kExitUsage, "unknown command \"" + o_.command + "\" (see orvane-cli --help)");
   if (o_.help) {
-    out_ << CommandHelp(*spec);
+    out_ << CommandHelp(*command);
     return kExitSuccess;
   }
   for (const auto& [name, value] : o_.values) {
     bool ok = false;
-    for (const char* v : spec->value_options) ok = ok || name == v;
+    for (const char* v : command->value_options) ok = ok || name == v;
     if (!ok) return Fail(kExitUsage, o_.command + ": unknown option --" + name);
   }
   for (const std::string& name : o_.flags) {
     bool ok = false;
-    for (const char* f : spec->flag_options) ok = ok || name == f;
+    for (const char* f : command->flag_options) ok = ok || name == f;
     if (!ok) return Fail(kExitUsage, o_.command + ": unknown option --" + name);
   }
-  if (o_.positional.size() < spec->min_args || o_.positional.size() > spec->max_args)
-    return Fail(kExitUsage, std::string("usage: orvane-cli ") + spec->usage);
+  if (o_.positional.size() < command->min_args || o_.positional.size() > command->max_args)
+    return Fail(kExitUsage, std::string("usage: orvane-cli ") + command->usage);
 
   const std::string& c = o_.command;
   if (c == "list") return CmdList();
