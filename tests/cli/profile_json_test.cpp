@@ -170,8 +170,9 @@ TEST(ProfileJson, FilesThatAreNotProfileFilesAreRefused) {
   EXPECT_NE(error.find("checksum"), std::string::npos) << error;
 
   // The header declares one macro that the file does not hold.
-  std::vector<uint8_t> missing = RichProfileFile();
-  missing.resize(missing.size() - kMacroRecordSize);
+  const std::vector<uint8_t> rich = RichProfileFile();
+  ASSERT_GT(rich.size(), kProfileImageSize + kMacroRecordSize);
+  const std::vector<uint8_t> missing(rich.begin(), rich.end() - long(kMacroRecordSize));
   EXPECT_FALSE(ProfileToJson(missing, &json, &error));
   EXPECT_NE(error.find("shorter than its header says"), std::string::npos) << error;
 }
