@@ -32,6 +32,12 @@ std::optional<std::vector<uint8_t>> BuildProfileFileBytes(ProfileConfig& config)
     const uint32_t text_size = config.texts.Total();
     WriteProfileHeader(image, uint16_t(config.macros.size()), text_size, 0);
     std::vector<uint8_t> bytes(size_t(DeclaredProfileFileSize(image.header)), 0);
+    // A text entry without a text points past the pool, so that when the file is read back it
+    // does not pick up whichever text now sits at its old offset.
+    for (int slot = 0; slot < kTextSlotCount; ++slot) {
+      KeyAction& entry = image.entries[size_t(slot)];
+      if (HasText(entry.type) && !config.texts.Text(slot)) entry.value = text_size;
+    }
     // Packing writes the offsets into the image, so it comes before the image is copied out.
     std::span<uint8_t> pool(bytes.data() + kProfileImageSize + config.macros.size() * kMacroRecordSize,
                             text_size);

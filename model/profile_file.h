@@ -42,7 +42,8 @@ uint64_t DeclaredProfileFileSize(const ProfileHeader& header);
 
 // The bytes of a profile file for a configuration whose texts live in its text slots (the
 // editing instance). As a save always does, it rewrites the image's header (macro count, text
-// total, flag 0) and stores each packed text's offset in its entry. Nothing when the
+// total, flag 0) and stores each packed text's offset in its entry (a text entry whose slot is
+// empty gets an offset past the pool, i.e. no text). Nothing when the
 // configuration has no image, more macros than a file can hold, or memory runs out.
 std::optional<std::vector<uint8_t>> BuildProfileFileBytes(ProfileConfig& config);
 

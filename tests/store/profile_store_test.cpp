@@ -207,6 +207,8 @@ TEST_F(ProfileStoreTest, UnreadableFileIsNotOpened) {
 
 TEST_F(ProfileStoreTest, SaveValidateLoadRoundTrip) {
   ProfileConfig original = SampleConfig();
+  // A text entry whose text is missing must not pick up another entry's text on the way.
+  *original.image->EntryAt(2, 0x23) = {kActionPlayText, 0, 0, 0, 0};
   EditingInstance().Replace(original.Copy());
   const std::string path = Path("round.orv");
   ASSERT_TRUE(SaveProfileFile(path));
@@ -227,6 +229,7 @@ TEST_F(ProfileStoreTest, SaveValidateLoadRoundTrip) {
   EXPECT_EQ(*loaded.image, *saved.image);
   EXPECT_EQ(loaded.macros, original.macros);
   EXPECT_EQ(loaded.texts, original.texts);
+  EXPECT_EQ(loaded.texts.Text(2 * kLayerEntries + 0x23), nullptr);
 
   // Saving what was loaded gives the same bytes again.
   const std::string again = Path("again.orv");
