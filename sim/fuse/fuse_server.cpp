@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace orvane {
@@ -25,10 +26,6 @@ namespace {
 constexpr fuse_ino_t kRootIno = FUSE_ROOT_ID;
 constexpr fuse_ino_t kFirstNodeIno = 2;  // node n is inode 2 + n
 
-struct ServerContext {
-  CSimHub* hub;
-};
-
 // One open of a node file. Everything in it is guarded by the hub's mutex.
 struct OpenFile {
   std::shared_ptr<SimEndpoint> endpoint;
@@ -36,7 +33,15 @@ struct OpenFile {
   fuse_pollhandle* poll_handle = nullptr;
 };
 
-CSimHub& HubOf(fuse_req_t req) { return *static_cast<ServerContext*>(fuse_req_userdata(req))->hub; }
+struct ServerContext {
+  CSimHub* hub;
+  // Files still open; a client may hold a node open when the server is told to stop, and the
+  // kernel then sends no release for it. Guarded by the hub's mutex.
+  std::set<OpenFile*> open_files;
+};
+
+ServerContext& ContextOf(fuse_req_t req) { return *static_cast<ServerContext*>(fuse_req_userdata(req)); }
+CSimHub& HubOf(fuse_req_t req) { return *ContextOf(req).hub; }
 
 std::string NodeName(int node) { return "hidraw" + std::to_string(node); }
 
@@ -151,6 +156,7 @@ void OnOpen(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
     CSimHub& hub = HubOf(req);
     std::lock_guard<std::mutex> lock(hub.Mutex());
     file->endpoint->on_change = [&hub, file] { ServeLocked(hub, *file); };
+    ContextOf(req).open_files.insert(file);
   }
   fi->fh = reinterpret_cast<uint64_t>(file);
   fi->direct_io = 1;
@@ -161,6 +167,7 @@ void OnOpen(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
     {
       std::lock_guard<std::mutex> lock(hub.Mutex());
       file->endpoint->on_change = nullptr;
+      ContextOf(req).open_files.erase(file);
     }
     hub.Close(file->endpoint);
     delete file;
@@ -277,6 +284,7 @@ void OnRelease(fuse_req_t req, fuse_ino_t, fuse_file_info* fi) {
   {
     std::lock_guard<std::mutex> lock(hub.Mutex());
     file->endpoint->on_change = nullptr;
+    ContextOf(req).open_files.erase(file);
     orphans.swap(file->waiting_reads);
     if (file->poll_handle != nullptr) fuse_pollhandle_destroy(file->poll_handle);
     file->poll_handle = nullptr;
@@ -306,7 +314,7 @@ bool WriteSmallFile(const std::filesystem::path& path, const void* data, size_t 
   return static_cast<bool>(out);
 }
 
-ServerContext g_context{nullptr};
+ServerContext g_context{nullptr, {}};
 
 }  // namespace
 
@@ -409,6 +417,24 @@ void CFuseHidServer::Shutdown() {
   if (session_ == nullptr) return;
   hub_.SetPlugListener(nullptr);
   UpdateSysTree(false);
+  // Files the kernel never released (a client still had a node open): the loop has ended, so
+  // nothing else touches them; end their waiting reads and free them.
+  std::set<OpenFile*> leftovers;
+  {
+    std::lock_guard<std::mutex> lock(hub_.Mutex());
+    leftovers.swap(g_context.open_files);
+    for (OpenFile* file : leftovers) {
+      file->endpoint->on_change = nullptr;
+      for (fuse_req_t r : file->waiting_reads) fuse_reply_err(r, ENODEV);
+      file->waiting_reads.clear();
+      if (file->poll_handle != nullptr) fuse_pollhandle_destroy(file->poll_handle);
+      file->poll_handle = nullptr;
+    }
+  }
+  for (OpenFile* file : leftovers) {
+    hub_.Close(file->endpoint);
+    delete file;
+  }
   if (handlers_) fuse_remove_signal_handlers(session_);
   if (mounted_) fuse_session_unmount(session_);
   fuse_session_destroy(session_);
