@@ -757,55 +757,24 @@ int Cli::CmdWrite(bool all_layers) {
   code = Connect();
   if (code != kExitSuccess) return FinishKeyboard(code);
 
-  std::vector<std::pair<int, KeyBlock>> blocks;
-  std::vector<uint8_t> area;
-  bool ok = false;
-  if (all_layers) {
-    ok = Apply(true, *protocol_, prompt_, texts_) == 1;
-    // What was meant to be written, from the snapshot Apply wrote.
+  // The same snapshot and write as the program's import (all layers) or apply (one layer into
+  // the on-board profile of the same number), with the same capacity rules and notices.
+  const bool ok = (all_layers ? Apply(true, *protocol_, prompt_, texts_)
+                              : ApplyLayer(static_cast<int>(profile), *protocol_, prompt_, texts_)) == 1;
+  // What was meant to be written, re-encoded from the snapshot that was written.
+  std::optional<ConfigurationWrite> plan;
+  {
     ProfileInstance& applied = AppliedInstance();
     auto lock = applied.Acquire();
-    const ProfileConfig& config = applied.Config();
-    if (config.image) {
-      const MacroAreaSize sizes = MacroAreaSizes(config.macros);
-      const bool with_names = sizes.withNames <= MacroCapacity();
-      if (sizes.withoutNames <= MacroCapacity())
-        area = EncodeMacroArea(config.macros, with_names ? sizes.withNames : sizes.withoutNames,
-                               with_names);
-      for (int layer = 0; layer < 3; ++layer)
-        blocks.emplace_back(layer, EncodeKeyBlock(*config.image, layer, config.macros,
-                                                  DefaultKeyBlock()));
-    }
-  } else {
-    // One layer into the on-board profile of the same number, with the macros; the same
-    // capacity rules and notices as every configuration write.
-    ProfileInstance& editing = EditingInstance();
-    auto lock = editing.Acquire();
-    const ProfileConfig& config = editing.Config();
-    const MacroAreaSize sizes = MacroAreaSizes(config.macros);
-    if (!config.image) {
-      ok = false;
-    } else if (sizes.withoutNames > MacroCapacity()) {
-      prompt_.Notice(texts_.Text("EXTRA_MACRO_TOO_LONG"), true);
-    } else {
-      const bool with_names = sizes.withNames <= MacroCapacity();
-      area = EncodeMacroArea(config.macros, with_names ? sizes.withNames : sizes.withoutNames,
-                             with_names);
-      const int layer = static_cast<int>(profile);
-      blocks.emplace_back(layer, EncodeKeyBlock(*config.image, layer, config.macros,
-                                                DefaultKeyBlock()));
-      protocol_->BeginAccess();
-      ok = protocol_->WriteMacroArea(area) == kResultOk;
-      if (protocol_->WriteKeyBlock(blocks.back().second, layer) != kResultOk) ok = false;
-      protocol_->EndAccess();
-      if (!with_names) prompt_.Notice(texts_.Text("EXTRA_PROFILE_SPACE_TIGHT"), true);
-    }
+    plan = PlanConfigurationWrite(applied.Config(), all_layers ? std::vector<int>{0, 1, 2}
+                                                               : std::vector<int>{static_cast<int>(profile)});
   }
   if (!ok) {
     return FinishKeyboard(Fail(kExitFailure, "writing " + path + " to the keyboard failed"));
   }
   if (o_.flags.count("verify")) {
-    code = Verify(blocks, area);
+    if (!plan) return FinishKeyboard(Fail(kExitFailure, "verify: out of memory"));
+    code = Verify(plan->blocks, plan->area);
     if (code != kExitSuccess) return FinishKeyboard(code);
   }
   if (!o_.json) {

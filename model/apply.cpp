@@ -43,49 +43,81 @@ int Apply(bool all_layers, CDeviceProtocol& device, IPrompt& prompt, const IText
   return WriteConfiguration(all_layers, device, prompt, texts);
 }
 
-int WriteConfiguration(bool all_layers, CDeviceProtocol& device, IPrompt& prompt,
-                       const ITextSource& texts) {
-  ProfileInstance& applied = AppliedInstance();
-  auto device_lock = applied.Acquire();
-  const ProfileConfig& config = applied.Config();
-  if (!config.image) return 0;
-
+std::optional<ConfigurationWrite> PlanConfigurationWrite(const ProfileConfig& config,
+                                                         const std::vector<int>& layers) {
+  if (!config.image) return std::nullopt;
+  ConfigurationWrite plan;
   const MacroAreaSize sizes = MacroAreaSizes(config.macros);
   const size_t capacity = MacroCapacity();
-  if (sizes.withoutNames > capacity) {
-    prompt.Notice(texts.Text("EXTRA_MACRO_TOO_LONG"), true);
-    return 0;
-  }
-  const bool with_names = sizes.withNames <= capacity;
-  const size_t area_size = with_names ? sizes.withNames : sizes.withoutNames;
-
-  std::vector<uint8_t> area;
-  std::vector<std::pair<int, KeyBlock>> blocks;
+  plan.fits = sizes.withoutNames <= capacity;
+  plan.with_names = sizes.withNames <= capacity;
   try {
-    area = EncodeMacroArea(config.macros, area_size, with_names);
+    if (plan.fits) {
+      plan.area = EncodeMacroArea(config.macros, plan.with_names ? sizes.withNames : sizes.withoutNames,
+                                  plan.with_names);
+    }
     // Key blocks are encoded from the applied macro array, a copy of the editing one made by
     // the same Apply, so the positions match without reaching back for the editing lock.
     const KeyBlock defaults = DefaultKeyBlock();
-    if (all_layers) {
-      for (int layer = 0; layer < 3; ++layer)
-        blocks.emplace_back(layer, EncodeKeyBlock(*config.image, layer, config.macros, defaults));
-    } else {
-      const int current = device.CurrentProfile();
-      if (current < 0 || current > 2) return 0;
-      blocks.emplace_back(current, EncodeKeyBlock(*config.image, current, config.macros, defaults));
+    for (int layer : layers) {
+      if (layer < 0 || layer > 2) return std::nullopt;
+      plan.blocks.emplace_back(layer, EncodeKeyBlock(*config.image, layer, config.macros, defaults));
     }
   } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+  return plan;
+}
+
+namespace {
+
+// Writes the applied instance's layers into the key blocks of the same numbers, with the macro
+// area, in one access bracket; the caller holds the device lock.
+int WriteLayers(const std::vector<int>& layers, CDeviceProtocol& device, IPrompt& prompt,
+                const ITextSource& texts) {
+  std::optional<ConfigurationWrite> plan = PlanConfigurationWrite(AppliedInstance().Config(), layers);
+  if (!plan) return 0;
+  if (!plan->fits) {
+    prompt.Notice(texts.Text("EXTRA_MACRO_TOO_LONG"), true);
     return 0;
   }
 
   device.BeginAccess();
-  bool all_written = device.WriteMacroArea(area) == kResultOk;
-  for (const auto& [layer, block] : blocks)
+  bool all_written = device.WriteMacroArea(plan->area) == kResultOk;
+  for (const auto& [layer, block] : plan->blocks)
     if (device.WriteKeyBlock(block, layer) != kResultOk) all_written = false;
   device.EndAccess();
 
-  if (!with_names) prompt.Notice(texts.Text("EXTRA_PROFILE_SPACE_TIGHT"), true);
+  if (!plan->with_names) prompt.Notice(texts.Text("EXTRA_PROFILE_SPACE_TIGHT"), true);
   return all_written ? 1 : 0;
+}
+
+}  // namespace
+
+int WriteConfiguration(bool all_layers, CDeviceProtocol& device, IPrompt& prompt,
+                       const ITextSource& texts) {
+  ProfileInstance& applied = AppliedInstance();
+  auto device_lock = applied.Acquire();
+  if (!applied.Config().image) return 0;
+  if (all_layers) return WriteLayers({0, 1, 2}, device, prompt, texts);
+  // The capacity notice comes before the profile is asked for, as for every write.
+  if (MacroAreaSizes(applied.Config().macros).withoutNames > MacroCapacity()) {
+    prompt.Notice(texts.Text("EXTRA_MACRO_TOO_LONG"), true);
+    return 0;
+  }
+  const int current = device.CurrentProfile();
+  if (current < 0 || current > 2) return 0;
+  return WriteLayers({current}, device, prompt, texts);
+}
+
+int ApplyLayer(int layer, CDeviceProtocol& device, IPrompt& prompt, const ITextSource& texts) {
+  if (layer < 0 || layer > 2) return 0;
+  ProfileInstance& editing = EditingInstance();
+  ProfileInstance& applied = AppliedInstance();
+  auto editing_lock = editing.Acquire();
+  auto device_lock = applied.Acquire();
+  if (!Snapshot(editing.Config(), applied.Config())) return 0;
+  return WriteLayers({layer}, device, prompt, texts);
 }
 
 int BuildImageFromKeyboard(const std::string& path, CDeviceProtocol& device,

@@ -11,9 +11,14 @@
 // both while it writes; the protocol takes its own I/O lock per report.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "device/protocol.h"
+#include "model/device_image.h"
+#include "model/profile_config.h"
 #include "platform/prompt.h"
 #include "platform/text_source.h"
 
@@ -34,6 +39,25 @@ int Apply(bool all_layers, CDeviceProtocol& device, IPrompt& prompt, const IText
 // cannot report (or outside 0-2) refuses a single-layer write before anything is sent.
 int WriteConfiguration(bool all_layers, CDeviceProtocol& device, IPrompt& prompt,
                        const ITextSource& texts);
+
+// Applies one layer: the same snapshot as Apply, then layer (0-2) of it is written into the
+// on-board profile of the same number, with the macro area. -201 is not used: a layer outside
+// 0-2 gives 0 with nothing sent.
+int ApplyLayer(int layer, CDeviceProtocol& device, IPrompt& prompt, const ITextSource& texts);
+
+// What one configuration write sends, encoded before anything is sent.
+struct ConfigurationWrite {
+  bool fits = false;         // the macro area fits the capacity, at least without names
+  bool with_names = false;   // ... and with them
+  std::vector<uint8_t> area; // empty when it does not fit
+  std::vector<std::pair<int, KeyBlock>> blocks;  // (layer = key block number, block)
+};
+
+// Encodes the macro area for the current capacity and the key blocks of the given layers (each
+// 0-2) from config, with the default key block in force. Nothing when memory runs out or config
+// has no image.
+std::optional<ConfigurationWrite> PlanConfigurationWrite(const ProfileConfig& config,
+                                                         const std::vector<int>& layers);
 
 // Reads the keyboard's configuration and saves it as a profile file at path (replacing it
 // atomically). 1 on success; 0 when any read fails (the file is then left as it was) or the file

@@ -249,6 +249,40 @@ TEST_F(ApplyTest, CurrentLayerOnlyWritesTheCurrentProfilesBlock) {
   for (int i = 0; i < kLayerEntries; ++i) ASSERT_EQ(*back.image->EntryAt(0, i), *cleared.EntryAt(0, i));
 }
 
+TEST_F(ApplyTest, OneLayerGoesIntoTheProfileOfItsNumberWhateverIsCurrent) {
+  SetCurrentProfile(0);
+  ProfileConfig config = FullConfig(DefaultKeyBlock());
+  const ProfileImage sent = *config.image;
+  const std::vector<MacroRecord> macros = config.macros;
+  Edit(std::move(config));
+
+  const size_t before = link_.Requests();
+  {
+    auto lock = EditingInstance().Acquire();
+    ASSERT_EQ(ApplyLayer(2, link_.Proto(), prompt_, texts_), 1);
+  }
+  // No settings read: the layer names its block.
+  EXPECT_EQ(link_.Requests() - before, Reports(MacroAreaSizes(macros).withNames, 1));
+  const SimMemory memory = link_.Keyboard().Memory();
+  EXPECT_EQ(memory.key_blocks[0], memory.default_key_block);
+  EXPECT_EQ(memory.key_blocks[1], memory.default_key_block);
+  EXPECT_EQ(memory.key_blocks[2], EncodeKeyBlock(sent, 2, macros, DefaultKeyBlock()));
+  // The plan of that write is what the keyboard now holds.
+  auto lock = AppliedInstance().Acquire();
+  std::optional<ConfigurationWrite> plan = PlanConfigurationWrite(AppliedInstance().Config(), {2});
+  ASSERT_TRUE(plan);
+  ASSERT_EQ(plan->blocks.size(), 1u);
+  EXPECT_EQ(plan->blocks[0].first, 2);
+  EXPECT_EQ(plan->blocks[0].second, memory.key_blocks[2]);
+  EXPECT_TRUE(std::equal(plan->area.begin(), plan->area.end(), memory.macro_area.begin()));
+  // Layers outside 0-2 send nothing.
+  const size_t after = link_.Requests();
+  EXPECT_EQ(ApplyLayer(3, link_.Proto(), prompt_, texts_), 0);
+  EXPECT_EQ(ApplyLayer(-1, link_.Proto(), prompt_, texts_), 0);
+  EXPECT_EQ(link_.Requests(), after);
+  EXPECT_FALSE(PlanConfigurationWrite(AppliedInstance().Config(), {3}).has_value());
+}
+
 TEST_F(ApplyTest, CapacityDecidesNamesOrNothing) {
   ProfileConfig config = FullConfig(DefaultKeyBlock());
   const MacroAreaSize sizes = MacroAreaSizes(config.macros);
