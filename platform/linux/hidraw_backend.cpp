@@ -196,7 +196,7 @@ std::unique_ptr<HidrawNode> HidrawNode::Adopt(int fd) {
   }
   try {
     return std::unique_ptr<HidrawNode>(new HidrawNode(fd, cancel_fd, stop_fd));
-  } catch (...) {  // allocation or thread creation failed; the constructor closed nothing
+  } catch (...) {  // allocation failed; the constructor closed nothing
     ::close(fd);
     ::close(cancel_fd);
     ::close(stop_fd);
@@ -205,9 +205,7 @@ std::unique_ptr<HidrawNode> HidrawNode::Adopt(int fd) {
 }
 
 HidrawNode::HidrawNode(int fd, int cancel_fd, int stop_fd)
-    : fd_(fd), cancel_fd_(cancel_fd), stop_fd_(stop_fd), read_buf_(kReadBuffer) {
-  writer_ = std::thread([this] { WriterLoop(); });
-}
+    : fd_(fd), cancel_fd_(cancel_fd), stop_fd_(stop_fd), read_buf_(kReadBuffer) {}
 
 HidrawNode::~HidrawNode() {
   {
@@ -219,7 +217,7 @@ HidrawNode::~HidrawNode() {
   (void)!::write(stop_fd_, &one, sizeof one);
   // A write stuck in the kernel keeps its buffer (owned here) until it returns; the kernel
   // bounds that wait.
-  writer_.join();
+  if (writer_.joinable()) writer_.join();
   ::close(fd_);
   ::close(cancel_fd_);
   ::close(stop_fd_);
@@ -310,7 +308,10 @@ HidIoStatus HidrawNode::Write(const uint8_t* data, size_t size, int timeout_ms) 
   if (in_flight_) return HidIoStatus::Busy;
   try {
     write_buf_.assign(data, data + size);
-  } catch (const std::bad_alloc&) {
+    // The writer starts with the first write: opens that only read, or only probe that the node
+    // is still there, cost no thread.
+    if (!writer_.joinable()) writer_ = std::thread([this] { WriterLoop(); });
+  } catch (...) {  // allocation or thread creation failed
     return HidIoStatus::Error;
   }
   const uint64_t gen = cancel_gen_.load();
