@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/keyboard_link.h"
 #include "device/hid_device.h"
 #include "device/protocol.h"
 #include "model/apply.h"
@@ -23,77 +24,6 @@ namespace orvane {
 namespace {
 
 constexpr size_t kFullCapacity = 255 * 128;
-
-bool OpenVendor(CHidDevice& dev) {
-  if (!dev.Enumerate()) return false;
-  while (auto path = dev.NextPath()) {
-    if (!dev.Open(*path, true, true, true, false)) continue;
-    if (dev.Caps().usage_page == 0xFF1C && dev.Caps().usage == 0x92) break;
-    dev.Close();
-  }
-  dev.FreePaths();
-  return dev.IsOpen();
-}
-
-struct Link {
-  std::unique_ptr<SimHidBackend> sim;
-  std::unique_ptr<SimKbdProcess> process;
-  std::unique_ptr<HidrawBackend> hidraw;
-  std::unique_ptr<CHidDevice> channel;
-  std::unique_ptr<CDeviceProtocol> proto;
-  std::string error;
-
-  bool Ready() const { return proto != nullptr; }
-  // Requests the keyboard has received so far.
-  size_t Requests() {
-    if (sim) return sim->Keyboard().RequestCount();
-    const std::string status = process->Control("status");
-    const size_t at = status.find("requests=");
-    return at == std::string::npos ? 0 : std::stoul(status.substr(at + 9));
-  }
-  // The largest macro area a keyboard can have, on both sides.
-  bool MaximiseMacroArea() {
-    DeviceSettings s;
-    if (proto->ReadSettings(&s) != kResultOk) return false;
-    s.bytes[DeviceSettings::kCapacityByte] = 255;
-    if (proto->WriteSettings(s) != kResultOk) return false;
-    SetMacroCapacity(s.MacroCapacityBytes());
-    return true;
-  }
-};
-
-Link& InProcess() {
-  static Link link = [] {
-    Link l;
-    l.sim = std::make_unique<SimHidBackend>();
-    l.channel = std::make_unique<CHidDevice>(l.sim.get());
-    if (OpenVendor(*l.channel)) {
-      l.proto = std::make_unique<CDeviceProtocol>(l.channel.get());
-      l.proto->SetOpen(true);
-    }
-    return l;
-  }();
-  return link;
-}
-
-Link& OverFuse() {
-  static Link link = [] {
-    Link l;
-    if (!FuseUsable(&l.error)) return l;
-    l.process = std::make_unique<SimKbdProcess>();
-    if (!l.process->Start({}, &l.error)) return l;
-    l.hidraw = std::make_unique<HidrawBackend>(l.process->SysRoot(), l.process->DevRoot());
-    l.channel = std::make_unique<CHidDevice>(l.hidraw.get());
-    if (!OpenVendor(*l.channel)) {
-      l.error = "vendor collection not found";
-      return l;
-    }
-    l.proto = std::make_unique<CDeviceProtocol>(l.channel.get());
-    l.proto->SetOpen(true);
-    return l;
-  }();
-  return link;
-}
 
 // Every configurable key of layers 0-2 reassigned, and (full) eight macros of 1,000 actions with
 // 36-character names: 16 + 8 x 2 + 8 x (4 + 4,000 + 72) = 32,640 bytes, the largest area there is.
@@ -116,11 +46,12 @@ ProfileConfig Configuration(bool full) {
   return c;
 }
 
-void ApplyCase(benchmark::State& state, Link& link, bool all_layers) {
+void ApplyCase(benchmark::State& state, bench::KeyboardLink& link, bool all_layers) {
   if (!link.Ready() || !link.MaximiseMacroArea()) {
     state.SkipWithError(link.error.empty() ? "keyboard not ready" : link.error.c_str());
     return;
   }
+  SetMacroCapacity(kFullCapacity);  // what the program learns from the settings record
   EditingInstance().Replace(Configuration(all_layers));
   const MacroAreaSize sizes = MacroAreaSizes(EditingInstance());
   if (all_layers && sizes.withNames != kFullCapacity) {
@@ -146,10 +77,10 @@ void ApplyCase(benchmark::State& state, Link& link, bool all_layers) {
   AppliedInstance().Discard();
 }
 
-void BM_ApplyCurrentLayerInProcess(benchmark::State& state) { ApplyCase(state, InProcess(), false); }
-void BM_ApplyAllLayersFullMacrosInProcess(benchmark::State& state) { ApplyCase(state, InProcess(), true); }
-void BM_ApplyCurrentLayerFuse(benchmark::State& state) { ApplyCase(state, OverFuse(), false); }
-void BM_ApplyAllLayersFullMacrosFuse(benchmark::State& state) { ApplyCase(state, OverFuse(), true); }
+void BM_ApplyCurrentLayerInProcess(benchmark::State& state) { ApplyCase(state, bench::InProcessKeyboard(), false); }
+void BM_ApplyAllLayersFullMacrosInProcess(benchmark::State& state) { ApplyCase(state, bench::InProcessKeyboard(), true); }
+void BM_ApplyCurrentLayerFuse(benchmark::State& state) { ApplyCase(state, bench::FuseKeyboard(), false); }
+void BM_ApplyAllLayersFullMacrosFuse(benchmark::State& state) { ApplyCase(state, bench::FuseKeyboard(), true); }
 
 BENCHMARK(BM_ApplyCurrentLayerInProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ApplyAllLayersFullMacrosInProcess)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/keyboard_link.h"
 #include "device/hid_device.h"
 #include "device/protocol.h"
 #include "platform/linux/hidraw_backend.h"
@@ -18,71 +19,7 @@
 namespace orvane {
 namespace {
 
-bool OpenVendor(CHidDevice& dev) {
-  if (!dev.Enumerate()) return false;
-  while (auto path = dev.NextPath()) {
-    if (!dev.Open(*path, true, true, true, false)) continue;
-    if (dev.Caps().usage_page == 0xFF1C && dev.Caps().usage == 0x92) break;
-    dev.Close();
-  }
-  dev.FreePaths();
-  return dev.IsOpen();
-}
-
-// One keyboard with its channel and protocol, in-process or over FUSE.
-struct Link {
-  std::unique_ptr<SimHidBackend> sim;
-  std::unique_ptr<SimKbdProcess> process;
-  std::unique_ptr<HidrawBackend> hidraw;
-  std::unique_ptr<CHidDevice> channel;
-  std::unique_ptr<CDeviceProtocol> proto;
-  std::string error;
-
-  bool Ready() const { return proto != nullptr; }
-
-  // The largest macro area a keyboard can have: 255 x 128 bytes.
-  bool MaximiseMacroArea() {
-    DeviceSettings s;
-    if (proto->ReadSettings(&s) != kResultOk) return false;
-    s.bytes[DeviceSettings::kCapacityByte] = 255;
-    return proto->WriteSettings(s) == kResultOk;
-  }
-};
-
-Link& InProcess() {
-  static Link link = [] {
-    Link l;
-    l.sim = std::make_unique<SimHidBackend>();
-    l.channel = std::make_unique<CHidDevice>(l.sim.get());
-    if (OpenVendor(*l.channel)) {
-      l.proto = std::make_unique<CDeviceProtocol>(l.channel.get());
-      l.proto->SetOpen(true);
-    }
-    return l;
-  }();
-  return link;
-}
-
-Link& OverFuse() {
-  static Link link = [] {
-    Link l;
-    if (!FuseUsable(&l.error)) return l;
-    l.process = std::make_unique<SimKbdProcess>();
-    if (!l.process->Start({}, &l.error)) return l;
-    l.hidraw = std::make_unique<HidrawBackend>(l.process->SysRoot(), l.process->DevRoot());
-    l.channel = std::make_unique<CHidDevice>(l.hidraw.get());
-    if (!OpenVendor(*l.channel)) {
-      l.error = "vendor collection not found";
-      return l;
-    }
-    l.proto = std::make_unique<CDeviceProtocol>(l.channel.get());
-    l.proto->SetOpen(true);
-    return l;
-  }();
-  return link;
-}
-
-void Transactions(benchmark::State& state, Link& link) {
+void Transactions(benchmark::State& state, bench::KeyboardLink& link) {
   if (!link.Ready()) {
     state.SkipWithError(link.error.c_str());
     return;
@@ -98,12 +35,12 @@ void Transactions(benchmark::State& state, Link& link) {
   state.SetItemsProcessed(state.iterations());
 }
 
-void BM_TransactInProcess(benchmark::State& state) { Transactions(state, InProcess()); }
-void BM_TransactFuse(benchmark::State& state) { Transactions(state, OverFuse()); }
+void BM_TransactInProcess(benchmark::State& state) { Transactions(state, bench::InProcessKeyboard()); }
+void BM_TransactFuse(benchmark::State& state) { Transactions(state, bench::FuseKeyboard()); }
 
 // The same exchange without CHidDevice and the protocol: write, poll, read on the node itself.
 void BM_RawWriteReadFuse(benchmark::State& state) {
-  Link& link = OverFuse();
+  bench::KeyboardLink& link = bench::FuseKeyboard();
   if (!link.Ready()) {
     state.SkipWithError(link.error.c_str());
     return;
@@ -127,7 +64,7 @@ void BM_RawWriteReadFuse(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 
-void KeyBlockWrite(benchmark::State& state, Link& link) {
+void KeyBlockWrite(benchmark::State& state, bench::KeyboardLink& link) {
   if (!link.Ready()) {
     state.SkipWithError(link.error.c_str());
     return;
@@ -143,10 +80,10 @@ void KeyBlockWrite(benchmark::State& state, Link& link) {
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(kKeyBlockBytes));
 }
 
-void BM_WriteKeyBlockInProcess(benchmark::State& state) { KeyBlockWrite(state, InProcess()); }
-void BM_WriteKeyBlockFuse(benchmark::State& state) { KeyBlockWrite(state, OverFuse()); }
+void BM_WriteKeyBlockInProcess(benchmark::State& state) { KeyBlockWrite(state, bench::InProcessKeyboard()); }
+void BM_WriteKeyBlockFuse(benchmark::State& state) { KeyBlockWrite(state, bench::FuseKeyboard()); }
 
-void MacroAreaWrite(benchmark::State& state, Link& link) {
+void MacroAreaWrite(benchmark::State& state, bench::KeyboardLink& link) {
   if (!link.Ready() || !link.MaximiseMacroArea()) {
     state.SkipWithError(link.error.empty() ? "keyboard not ready" : link.error.c_str());
     return;
@@ -162,8 +99,8 @@ void MacroAreaWrite(benchmark::State& state, Link& link) {
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(area.size()));
 }
 
-void BM_WriteFullMacroAreaInProcess(benchmark::State& state) { MacroAreaWrite(state, InProcess()); }
-void BM_WriteFullMacroAreaFuse(benchmark::State& state) { MacroAreaWrite(state, OverFuse()); }
+void BM_WriteFullMacroAreaInProcess(benchmark::State& state) { MacroAreaWrite(state, bench::InProcessKeyboard()); }
+void BM_WriteFullMacroAreaFuse(benchmark::State& state) { MacroAreaWrite(state, bench::FuseKeyboard()); }
 
 BENCHMARK(BM_TransactInProcess);
 BENCHMARK(BM_TransactFuse)->UseRealTime();
