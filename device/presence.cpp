@@ -82,22 +82,14 @@ bool CPresenceMonitor::Start(Threads which) {
     if (which != Threads::ListenerOnly) presence_thread_ = std::thread([this] { RunPresenceMonitor(); });
     if (which != Threads::PresenceOnly) listener_thread_ = std::thread([this] { RunEventListener(); });
   } catch (const std::system_error&) {
-    {
-      std::lock_guard lock(stop_mutex_);
-      stopping_.store(true);
-    }
-    stop_cv_.notify_all();
-    event_channel_.Close();
-    protocol_.SetOpen(false);
-    command_channel_.Close();
+    RequestStop();
     if (presence_thread_.joinable()) presence_thread_.join();
     return false;
   }
   return true;
 }
 
-void CPresenceMonitor::Stop() {
-  std::lock_guard threads_lock(threads_mutex_);
+void CPresenceMonitor::RequestStop() {
   {
     std::lock_guard lock(stop_mutex_);
     stopping_.store(true);
@@ -108,6 +100,11 @@ void CPresenceMonitor::Stop() {
   event_channel_.Close();
   protocol_.SetOpen(false);
   command_channel_.Close();
+}
+
+void CPresenceMonitor::Stop() {
+  std::lock_guard threads_lock(threads_mutex_);
+  RequestStop();
   if (presence_thread_.joinable()) presence_thread_.join();
   if (listener_thread_.joinable()) listener_thread_.join();
   ReapIconThreads(true);

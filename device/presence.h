@@ -143,6 +143,8 @@ class CPresenceMonitor {
   void SpawnIconChange(int special, int icon);
   void RunIconTurn(uint64_t ticket, int special, int icon);
   void ReapIconThreads(bool all);
+  // Raises the stop flag, wakes the sleeps and closes both channels; the threads then end.
+  void RequestStop();
   void HandleUsage(uint16_t usage);
 
   CDeviceProtocol& protocol_;
