@@ -23,11 +23,7 @@ bool Contains(const std::string& text, const std::string& part) {
 class CliFuse : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string why;
-    if (!FuseUsable(&why)) {
-      if (FuseRequired()) FAIL() << "FUSE is required here but " << why;
-      GTEST_SKIP() << "FUSE not usable: " << why;
-    }
+    ORVANE_SKIP_WITHOUT_FUSE();
     std::string error;
     ASSERT_TRUE(sim_.Start({"--state", state_}, &error)) << error;
   }

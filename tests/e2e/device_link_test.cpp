@@ -32,11 +32,7 @@ long long MsSince(Clock::time_point start) {
 class E2e : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string why;
-    if (!FuseUsable(&why)) {
-      if (FuseRequired()) FAIL() << "FUSE is required here but " << why;
-      GTEST_SKIP() << "FUSE not usable: " << why;
-    }
+    ORVANE_SKIP_WITHOUT_FUSE();
     StartServer({});
   }
 

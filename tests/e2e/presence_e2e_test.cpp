@@ -59,11 +59,7 @@ std::map<std::string, int> OpenFilesUnder(const std::string& root) {
 class PresenceE2e : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string why;
-    if (!FuseUsable(&why)) {
-      if (FuseRequired()) FAIL() << "FUSE is required here but " << why;
-      GTEST_SKIP() << "FUSE not usable: " << why;
-    }
+    ORVANE_SKIP_WITHOUT_FUSE();
   }
   void TearDown() override { monitor_.reset(); }
 

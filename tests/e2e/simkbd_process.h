@@ -16,6 +16,16 @@ bool FuseUsable(std::string* why);
 bool FuseRequired();
 std::string SimKbdPath();
 
+// For a test's SetUp: skips the test where FUSE cannot be used, or fails it when FUSE is required.
+#define ORVANE_SKIP_WITHOUT_FUSE()                                                        \
+  do {                                                                                    \
+    std::string orvane_fuse_why;                                                          \
+    if (!::orvane::FuseUsable(&orvane_fuse_why)) {                                        \
+      if (::orvane::FuseRequired()) FAIL() << "FUSE is required here but " << orvane_fuse_why; \
+      GTEST_SKIP() << "FUSE not usable: " << orvane_fuse_why;                             \
+    }                                                                                     \
+  } while (0)
+
 class SimKbdProcess {
  public:
   SimKbdProcess();
