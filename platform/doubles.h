@@ -12,6 +12,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -113,6 +114,16 @@ class RecordingMainWindowLink : public IMainWindowLink {
   std::atomic<int> tray_state_{0};
   std::atomic<bool> apply_pending_{false};
 };
+
+// Polls cond every poll_ms until it holds or timeout_ms pass; the last answer of cond.
+inline bool PollUntil(const std::function<bool()>& cond, int timeout_ms, int poll_ms = 2) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (std::chrono::steady_clock::now() < end) {
+    if (cond()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(poll_ms));
+  }
+  return cond();
+}
 
 class MapTextSource : public ITextSource {
  public:

@@ -165,14 +165,7 @@ class PresenceTest : public ::testing::Test {
     return link_.WaitFor(pred, kWaitMs);
   }
   // Polls cond until true or the generous limit passes.
-  static bool Eventually(const std::function<bool()>& cond) {
-    const auto end = Clock::now() + std::chrono::milliseconds(kWaitMs);
-    while (Clock::now() < end) {
-      if (cond()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return cond();
-  }
+  static bool Eventually(const std::function<bool()>& cond) { return PollUntil(cond, kWaitMs, 2); }
   // Waits until the presence loop has been round a few more times.
   void LetMonitorRun() {
     const size_t probes = backend_.ProbeCount();

@@ -83,14 +83,7 @@ class PresenceE2e : public ::testing::Test {
   bool WaitForCall(const std::function<bool(const Call&)>& pred) {
     return link_.WaitFor(pred, kWaitMs);
   }
-  static bool Eventually(const std::function<bool()>& cond) {
-    const auto end = Clock::now() + std::chrono::milliseconds(kWaitMs);
-    while (Clock::now() < end) {
-      if (cond()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return cond();
-  }
+  static bool Eventually(const std::function<bool()>& cond) { return PollUntil(cond, kWaitMs, 5); }
   size_t CountCalls(const std::function<bool(const Call&)>& pred) const {
     const auto calls = link_.Calls();
     return static_cast<size_t>(std::count_if(calls.begin(), calls.end(), pred));
