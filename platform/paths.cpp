@@ -35,6 +35,12 @@ std::string ProgramFolder() {
   return slash == std::string::npos ? "." : (slash == 0 ? "/" : exe.substr(0, slash));
 }
 
+std::string ProgramFilePath() {
+  char buf[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
+  return n > 0 ? std::string(buf, size_t(n)) : std::string();
+}
+
 std::string LocalAppDataFolder() { return EnvOr("XDG_DATA_HOME", HomeFolder() + "/.local/share"); }
 
 std::string ConfigFolder() { return EnvOr("XDG_CONFIG_HOME", HomeFolder() + "/.config"); }

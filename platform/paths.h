@@ -10,6 +10,9 @@ namespace orvane {
 // running from another tree: ORVANE_PROGRAM_DIR wins when set.
 std::string ProgramFolder();
 
+// Full path of the running executable (/proc/self/exe); empty if it cannot be read.
+std::string ProgramFilePath();
+
 // $XDG_DATA_HOME, or ~/.local/share; the Linux stand-in for the local application-data folder.
 std::string LocalAppDataFolder();
 

@@ -53,8 +53,18 @@ TEST(CIniFileTest, EmptyOrMissingValuesGiveNothingAndLongOnesAreCut) {
   EXPECT_EQ(ini.Read("SCREEN", "Mask"), std::nullopt);
   EXPECT_EQ(ini.Read("SCREEN", "Mask", "update_bg.jpg"), "update_bg.jpg");
   EXPECT_EQ(ini.Read("SCREEN", "Long").value_or("").size(), 2047u);
-  ini.SetPath(std::string(400, 'p'));
-  EXPECT_EQ(ini.path().size(), 259u);
+}
+
+TEST(CIniFileTest, APathDeeperThanTheOldBufferIsKeptWhole) {
+  TempSkin skin;
+  std::string deep = "Skins";
+  while (deep.size() < 320) deep += "/installed-rather-deep";
+  std::filesystem::create_directories(skin.Path(deep));
+  skin.SetValue(deep + "/Main.ini", "SCREEN", "Main", "main_bg.jpg");
+  CIniFile ini;
+  ini.SetPath(skin.Path(deep + "/Main.ini"));
+  EXPECT_EQ(ini.path(), skin.Path(deep + "/Main.ini"));
+  EXPECT_EQ(ini.Read("SCREEN", "Main"), "main_bg.jpg");
 }
 
 TEST(SkinPathTest, SkinNamesLiveUnderTheProgramFolder) {

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCoreApplication>
+#include <functional>
 #include <QMenu>
+#include <QPointer>
 #include <QSystemTrayIcon>
 #include <QWidget>
 #include <memory>
@@ -22,13 +25,17 @@ class Owner : public QWidget {
  public:
   std::vector<int> commands;
   std::vector<uint32_t> messages;
+  std::function<void(int)> on_command;
 
  protected:
   bool event(QEvent* e) override {
     if (e->type() == WindowMessageEvent::EventType()) {
       auto* m = static_cast<WindowMessageEvent*>(e);
       messages.push_back(m->message());
-      if (m->message() == WM_COMMAND) commands.push_back(int(m->wparam()));
+      if (m->message() == WM_COMMAND) {
+        commands.push_back(int(m->wparam()));
+        if (on_command) on_command(int(m->wparam()));
+      }
       return true;
     }
     return QWidget::event(e);
@@ -51,16 +58,18 @@ class TrayIconTest : public ::testing::Test {
   CTrayIcon tray_;
 };
 
-TEST_F(TrayIconTest, RightClickShowsTheMenuWithTheFirstItemAsDefaultAndLabelsFromTheCallback) {
+TEST_F(TrayIconTest, TheDesktopsMenuHasTheFirstItemAsDefaultAndIsRelabelledAtEachOpening) {
   const std::map<int, std::string> keys = {{32771, "MENU_11"}, {32773, "MENU_22"}, {32774, "MENU_33"}};
   tray_.SetMenuCallback([&](QMenu* popup) {
     for (QAction* a : popup->actions())
       if (auto it = keys.find(MenuCommand(a)); it != keys.end()) a->setText(QString::fromStdString(texts_.Text(it->second)));
   });
-  EXPECT_EQ(tray_.OnTrayNotification(kTrayMenu, WM_RBUTTONUP), 1);
   QMenu* popup = tray_.popup();
   ASSERT_NE(popup, nullptr);
-  const QList<QAction*> actions = popup->actions();
+  EXPECT_EQ(tray_.systemTrayIcon()->contextMenu(), popup);  // the desktop draws it
+  EXPECT_EQ(tray_.OnTrayNotification(kTrayMenu, WM_RBUTTONUP), 1);
+  emit popup->aboutToShow();
+  QList<QAction*> actions = popup->actions();
   ASSERT_EQ(actions.size(), 4);
   EXPECT_EQ(popup->defaultAction(), actions[0]);
   EXPECT_TRUE(actions[0]->font().bold());
@@ -69,29 +78,61 @@ TEST_F(TrayIconTest, RightClickShowsTheMenuWithTheFirstItemAsDefaultAndLabelsFro
   EXPECT_EQ(actions[1]->text(), "About");
   EXPECT_TRUE(actions[2]->isSeparator());
   EXPECT_EQ(actions[3]->text(), "Quit");
-  // Choosing an item sends its command to the owner.
+  // The language changes: the next opening shows the new texts.
+  texts_.Set("TEXT", "MENU_33", "Beenden");
+  emit popup->aboutToShow();
+  actions = popup->actions();
+  ASSERT_EQ(actions.size(), 4);
+  EXPECT_EQ(actions[3]->text(), "Beenden");
+  // Choosing an item posts its command to the owner.
   actions[3]->trigger();
+  EXPECT_TRUE(owner_.commands.empty());
+  QCoreApplication::processEvents();
   EXPECT_EQ(owner_.commands, (std::vector<int>{32774}));
-  popup->hide();
 }
 
-TEST_F(TrayIconTest, DoubleClickThroughTheOwnersHookSendsTheFirstCommand) {
+TEST_F(TrayIconTest, ExitFromTheMenuRemovesTheIconWhileTheMenuIsStillInItsSignal) {
+  owner_.on_command = [&](int command) {
+    if (command == 32774) tray_.Remove();
+  };
+  QMenu* popup = tray_.popup();
+  ASSERT_NE(popup, nullptr);
+  emit popup->aboutToShow();
+  QAction* exit = popup->actions().last();
+  QPointer<QMenu> watched(popup);
+  exit->trigger();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(owner_.commands, (std::vector<int>{32774}));
+  EXPECT_FALSE(tray_.added());
+  EXPECT_EQ(tray_.popup(), nullptr);
+  // The old menu goes once the event loop has it back.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(watched.isNull());
+}
+
+TEST_F(TrayIconTest, AClickOrADoubleClickSendsTheFirstCommandOnce) {
   // The notification arrives at the owner as its callback message; the hook passes it on too.
   SendWindowMessage(&owner_, kCallback, kTrayMenu, WM_LBUTTONDBLCLK);
   EXPECT_EQ(owner_.commands, (std::vector<int>{32771}));
   EXPECT_EQ(owner_.messages, (std::vector<uint32_t>{WM_COMMAND, kCallback}));
-  // Another icon's notification and other mouse messages do nothing.
+  // A single click is all a status-item host gives; the double click completing it adds nothing.
+  SendWindowMessage(&owner_, kCallback, kTrayMenu, WM_LBUTTONUP);
+  EXPECT_EQ(owner_.commands, (std::vector<int>{32771, 32771}));
+  SendWindowMessage(&owner_, kCallback, kTrayMenu, WM_LBUTTONDBLCLK);
+  EXPECT_EQ(owner_.commands.size(), 2u);
+  // Another icon's notification does nothing.
   SendWindowMessage(&owner_, kCallback, kTrayMenu + 1, WM_LBUTTONDBLCLK);
   EXPECT_EQ(tray_.OnTrayNotification(kTrayMenu + 1, WM_RBUTTONUP), 0);
-  EXPECT_EQ(tray_.OnTrayNotification(kTrayMenu, WM_LBUTTONUP), 1);
-  EXPECT_EQ(owner_.commands.size(), 1u);
+  EXPECT_EQ(owner_.commands.size(), 2u);
 }
 
 TEST_F(TrayIconTest, MissingMenuResourceShowsNothing) {
   ClearResources();
   EXPECT_EQ(tray_.OnTrayNotification(kTrayMenu, WM_RBUTTONUP), 0);
   EXPECT_EQ(tray_.OnTrayNotification(kTrayMenu, WM_LBUTTONDBLCLK), 0);
-  EXPECT_EQ(tray_.popup(), nullptr);
+  ASSERT_NE(tray_.popup(), nullptr);
+  emit tray_.popup()->aboutToShow();
+  EXPECT_TRUE(tray_.popup()->actions().isEmpty());
   EXPECT_TRUE(owner_.commands.empty());
 }
 

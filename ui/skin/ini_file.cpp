@@ -5,11 +5,10 @@
 namespace orvane {
 
 namespace {
-constexpr size_t kPathBuffer = 260;
 constexpr size_t kValueBuffer = 2048;
 }  // namespace
 
-void CIniFile::SetPath(const std::string& path) { path_ = TruncateUtf8(path, kPathBuffer - 1); }
+void CIniFile::SetPath(const std::string& path) { path_ = path; }
 
 std::optional<std::string> CIniFile::Read(const std::string& section, const std::string& key,
                                           const std::string& default_value) const {

@@ -1,5 +1,5 @@
-// The small reader a skinned dialog keeps for its layout file: a path (at most 260 characters)
-// and lookups that give nothing for an empty or missing value.
+// The small reader a skinned dialog keeps for its layout file: its path (kept whole, however deep
+// the program is installed) and lookups that give nothing for an empty or missing value.
 #pragma once
 
 #include <optional>
@@ -11,7 +11,6 @@ class CIniFile {
  public:
   virtual ~CIniFile() = default;
 
-  // Keeps at most 259 characters of the path, as the layout code's buffer does.
   void SetPath(const std::string& path);
   const std::string& path() const { return path_; }
 

@@ -1,7 +1,8 @@
 #include "ui/skin/tray_icon.h"
 
 #include <QAction>
-#include <QCursor>
+#include <QApplication>
+#include <QDateTime>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QWidget>
@@ -102,6 +103,8 @@ QString CTrayIcon::FitTip(const std::string& tip) {
   return text;
 }
 
+bool CTrayIcon::Available() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+
 bool CTrayIcon::Create(QWidget* owner, uint32_t callback_message, const std::string& tip, const QIcon& icon,
                        int icon_id) {
   if (owner == nullptr) return false;
@@ -127,11 +130,43 @@ bool CTrayIcon::Create(QWidget* owner, uint32_t callback_message, const std::str
     }
     SendWindowMessage(owner_, callback_message_, uintptr_t(icon_id_), mouse);
   });
+
+  // One menu for the icon's life, handed to the desktop, filled from the resource and relabelled
+  // every time it opens.
+  popup_ = std::make_unique<QMenu>();
+  QObject::connect(popup_.get(), &QMenu::aboutToShow, owner, [this] { PrepareMenu(); });
+  QObject::connect(popup_.get(), &QMenu::triggered, owner, [this](QAction* action) {
+    // Posted: the menu is still inside its own signal here, and the command may remove it.
+    if (owner_ && MenuCommand(action) != 0)
+      PostWindowMessage(owner_, WM_COMMAND, uintptr_t(MenuCommand(action)), 0);
+  });
+  PrepareMenu();
+  tray_->setContextMenu(popup_.get());
   // When the desktop's notification area is restarted, Qt registers the icon again by itself.
   tray_->show();
   added_ = true;
   hidden_ = false;
   return added_;
+}
+
+void CTrayIcon::PrepareMenu() {
+  if (!popup_) return;
+  popup_->clear();
+  std::unique_ptr<QMenu> loaded = LoadMenuResource(icon_id_);
+  if (!loaded) return;
+  // The actions move over from the loaded menu, which can then go.
+  const QList<QAction*> actions = loaded->actions();
+  for (QAction* action : actions) {
+    action->setParent(popup_.get());
+    popup_->addAction(action);
+  }
+  if (!actions.isEmpty()) {
+    popup_->setDefaultAction(actions.first());
+    QFont bold = actions.first()->font();
+    bold.setBold(true);
+    actions.first()->setFont(bold);
+  }
+  if (menu_callback_) menu_callback_(popup_.get());
 }
 
 bool CTrayIcon::SetIcon(int icon_resource_id) {
@@ -151,10 +186,18 @@ bool CTrayIcon::SetTip(const std::string& tip) {
 
 bool CTrayIcon::Remove() {
   if (!added_) return false;
-  popup_.reset();
-  if (tray_) tray_->hide();
-  tray_.reset();
   added_ = false;
+  // Remove may run from a handler that one of these objects is still calling: they go once
+  // control is back in the event loop.
+  if (tray_) {
+    tray_->hide();
+    tray_->setContextMenu(nullptr);
+    tray_.release()->deleteLater();
+  }
+  if (popup_) {
+    popup_->hide();
+    popup_.release()->deleteLater();
+  }
   return true;
 }
 
@@ -162,31 +205,30 @@ void CTrayIcon::SendCommand(int command) {
   if (owner_ && command != 0) SendWindowMessage(owner_, WM_COMMAND, uintptr_t(command), 0);
 }
 
+void CTrayIcon::SendFirstCommand() {
+  std::unique_ptr<QMenu> menu = LoadMenuResource(icon_id_);
+  if (!menu) return;
+  owner_->activateWindow();
+  const QList<QAction*> actions = menu->actions();
+  if (!actions.isEmpty()) SendCommand(MenuCommand(actions.first()));
+}
+
 intptr_t CTrayIcon::OnTrayNotification(uintptr_t icon_id, intptr_t mouse_message) {
   if (!added_ || !owner_ || int(icon_id) != icon_id_) return 0;
   if (mouse_message == WM_RBUTTONUP) {
-    std::unique_ptr<QMenu> menu = LoadMenuResource(icon_id_);
-    if (!menu) return 0;
-    const QList<QAction*> actions = menu->actions();
-    if (!actions.isEmpty()) {
-      menu->setDefaultAction(actions.first());
-      QFont bold = actions.first()->font();
-      bold.setBold(true);
-      actions.first()->setFont(bold);
-    }
-    if (menu_callback_) menu_callback_(menu.get());
-    owner_->activateWindow();
-    QObject::connect(menu.get(), &QMenu::triggered, owner_.data(), [this](QAction* action) { SendCommand(MenuCommand(action)); });
-    popup_ = std::move(menu);
-    popup_->popup(QCursor::pos());
-    return 1;
+    // The desktop opens the menu itself (its items are prepared as it opens).
+    return popup_ && LoadMenuResource(icon_id_) ? 1 : 0;
   }
-  if (mouse_message == WM_LBUTTONDBLCLK) {
-    std::unique_ptr<QMenu> menu = LoadMenuResource(icon_id_);
-    if (!menu) return 0;
-    owner_->activateWindow();
-    const QList<QAction*> actions = menu->actions();
-    if (!actions.isEmpty()) SendCommand(MenuCommand(actions.first()));
+  if (mouse_message == WM_LBUTTONUP || mouse_message == WM_LBUTTONDBLCLK) {
+    if (!LoadMenuResource(icon_id_)) return 0;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (mouse_message == WM_LBUTTONDBLCLK && last_click_ms_ >= 0 &&
+        now - last_click_ms_ <= qint64(QApplication::doubleClickInterval())) {
+      last_click_ms_ = -1;  // the click of this double click has already opened
+      return 1;
+    }
+    last_click_ms_ = mouse_message == WM_LBUTTONUP ? now : -1;
+    SendFirstCommand();
     return 1;
   }
   return 1;

@@ -1,8 +1,12 @@
 // The program's icon in the desktop's notification area: a popup menu on a right click (first
-// item shown as the default, captions supplied by a callback), the first item's command on a
-// double click. Notifications reach the icon through hooks on its owner window (CSubclassWnd),
-// which several objects can share: the chain is newest first, and a hook lets every message go
-// on to the next one. Hooks come off by themselves when their window is destroyed.
+// item shown as the default, captions supplied by a callback each time it opens), the first
+// item's command on a click or a double click. The menu is handed to the desktop, which draws it
+// where it draws its own menus (status-item hosts show nothing else); a chosen item's command is
+// posted to the owner, so the menu has finished with its signal before anything (Exit) can remove
+// the icon and its menu. Notifications reach the icon through hooks on its owner window
+// (CSubclassWnd), which several objects can share: the chain is newest first, and a hook lets
+// every message go on to the next one. Hooks come off by themselves when their window is
+// destroyed.
 #pragma once
 
 #include <QIcon>
@@ -70,9 +74,13 @@ class CTrayIcon {
   void SetMenuCallback(MenuCallback callback) { menu_callback_ = std::move(callback); }
   bool Remove();
 
-  // A notification of the icon (its ID, and the mouse message: right button up, left double
-  // click, ...). 0 for another icon or a menu that cannot be loaded, else 1.
+  // A notification of the icon (its ID, and the mouse message: right button up, left button up,
+  // left double click, ...). 0 for another icon or a menu that cannot be loaded, else 1. A click
+  // and a double click both send the first item's command; the double click that completes a
+  // click already answered sends nothing more.
   virtual intptr_t OnTrayNotification(uintptr_t icon_id, intptr_t mouse_message);
+  // True when the desktop has a notification area to show the icon in.
+  static bool Available();
 
   bool added() const { return added_; }
   bool hidden() const { return hidden_; }
@@ -81,7 +89,8 @@ class CTrayIcon {
   uint32_t callbackMessage() const { return callback_message_; }
   QString tip() const { return tip_; }
   QWidget* owner() const { return owner_; }
-  // The popup of the last right click (kept until the next one or until the icon goes).
+  // The icon's menu, as the desktop shows it (null before Create, after Remove, or when the menu
+  // resource is missing).
   QMenu* popup() const { return popup_.get(); }
   QSystemTrayIcon* systemTrayIcon() const { return tray_.get(); }
 
@@ -101,6 +110,9 @@ class CTrayIcon {
   };
 
   void SendCommand(int command);
+  // Marks the first item as the default and lets the callback relabel the items.
+  void PrepareMenu();
+  void SendFirstCommand();
 
   bool added_ = false;
   bool hidden_ = false;
@@ -112,6 +124,7 @@ class CTrayIcon {
   MenuCallback menu_callback_;
   std::unique_ptr<QSystemTrayIcon> tray_;
   std::unique_ptr<QMenu> popup_;
+  qint64 last_click_ms_ = -1;  // when a click last sent the first command
   CTrayHook owner_hook_{this};
   CTrayHook top_hook_{this};
 };
