@@ -86,9 +86,9 @@ void Kit::Card(QPainter& p, const QRect& r) const { RoundFill(p, Crisp(r), 12, t
 
 void Kit::Rule(QPainter& p, const QRect& r) const { p.fillRect(r, t_.border); }
 
-void Kit::Field(QPainter& p, const QRect& r) const {
-  RoundFill(p, Crisp(r), 6, Mix(t_.window, QColor(0, 0, 0), 0.25), t_.border);
-}
+QColor Kit::FieldColour() const { return Mix(t_.window, QColor(0, 0, 0), 0.25); }
+
+void Kit::Field(QPainter& p, const QRect& r) const { RoundFill(p, Crisp(r), 6, FieldColour(), t_.border); }
 
 void Kit::Title(QPainter& p, int x, int y, int size, const QString& text) const {
   p.save();

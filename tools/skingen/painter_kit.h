@@ -38,6 +38,8 @@ class Kit {
   void Card(QPainter& p, const QRect& r) const;
   void Rule(QPainter& p, const QRect& r) const;
   void Field(QPainter& p, const QRect& r) const;
+  // The inside of a sunken field; plain controls drawn there (edits, lists) use it as their base.
+  QColor FieldColour() const;
   void Title(QPainter& p, int x, int y, int size, const QString& text) const;
   void WindowFrame(QPainter& p, int w, int h) const;
 

@@ -3,7 +3,8 @@
 //   skingen SOURCE OUTPUT_DIR
 //
 // writes OUTPUT_DIR/Skins/{Main,Profile,UpdateDlg,Composite}.ini, every picture the dialogs load
-// (backgrounds, outlines, state pictures, the lighting panel's bitmaps) and OUTPUT_DIR/icons/.
+// (backgrounds, outlines, state pictures, the lighting panel's bitmaps), the colours of the native
+// controls (Skins/Theme.ini) and OUTPUT_DIR/icons/.
 // The keys each dialog reads come from the dialogs' own control tables, so a layout that misses
 // one, or names one no dialog reads, stops the build. Runs without a display.
 #include <QDir>
@@ -341,6 +342,20 @@ void WriteLightingBitmaps(const Kit& kit, const DialogRenderer& main, const QStr
   if (written != int(layout::LightingBitmapFiles().size())) Fail("lighting bitmaps out of step with the table");
 }
 
+// The theme for the native controls the program puts on its dialogs (read at start-up): every
+// colour of the source and the inside of a sunken field.
+void WriteTheme(const Kit& kit, const std::map<std::string, std::string>& colours, const QString& skins) {
+  std::ostringstream ini;
+  ini << "; Generated from the skin's layout source. Do not edit: edit the source instead.\n[THEME]\n";
+  for (const auto& [name, value] : colours)
+    ini << name << "=" << QColor(QString::fromStdString(value)).name().toStdString() << "\n";
+  ini << "field=" << kit.FieldColour().name().toStdString() << "\n";
+  const std::string path = (skins + "/Theme.ini").toStdString();
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << ini.str();
+  if (!out) Fail("cannot write " + path);
+}
+
 void WriteIcons(const Kit& kit, const QString& out) {
   QDir().mkpath(out + "/icons");
   for (int resource : layout::kIconResources)
@@ -374,6 +389,7 @@ int Run(const std::string& source_path, const std::string& out_dir) {
     renderer.Write(skins);
     if (dialog == SkinDialog::Main) WriteLightingBitmaps(kit, renderer, skins);
   }
+  WriteTheme(kit, source.theme, skins);
   WriteIcons(kit, out);
   return 0;
 }
