@@ -51,10 +51,10 @@ TEST(LayoutTables, MainWindowKeysFollowTheKeyIndex) {
   EXPECT_EQ(layout::KeyButtonKey(0x01E), "KEY_01E");
   const layout::SkinControl* ctrl = layout::FindControl(SkinDialog::Main, "KEY_09D");
   ASSERT_NE(ctrl, nullptr);
-  EXPECT_EQ(ctrl->id, 1089);
+  EXPECT_EQ(ctrl->id, ButtonOfKeyCode(0x11D));
   const layout::SkinControl* g6 = layout::FindControl(SkinDialog::Main, "FUNC_G6");
   ASSERT_NE(g6, nullptr);
-  EXPECT_EQ(g6->id, 1140);
+  EXPECT_EQ(g6->id, GKeyButtons()[5]);
   // A key found in both sections is looked up in BUTTONINFO first.
   EXPECT_EQ(layout::FindControl(SkinDialog::Main, "UP_ARROW_LEFT1")->section, layout::kSectionPictures);
   EXPECT_EQ(layout::FindControl(SkinDialog::Main, "NO_SUCH_KEY"), nullptr);

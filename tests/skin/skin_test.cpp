@@ -206,11 +206,11 @@ TEST(SkinPictures, FacesDifferByStateAndLineUpWithTheBackground) {
       if (MeanDifference(under, beside) > 4.0) {
         EXPECT_LT(MeanDifference(normal, under), MeanDifference(normal, beside)) << c.key;
       }
-      const layout::Role roles[] = {layout::Role::Over, layout::Role::Down, layout::Role::Selected,
-                                    layout::Role::Disabled};
+      const SkinRole roles[] = {SkinRole::Over, SkinRole::Down, SkinRole::Selected,
+                                    SkinRole::Disabled};
       std::vector<QImage> seen{normal};
       std::vector<std::string_view> seen_files{files[0]};
-      for (layout::Role role : roles) {
+      for (SkinRole role : roles) {
         std::string_view file = files[size_t(role)];
         if (std::find(seen_files.begin(), seen_files.end(), file) != seen_files.end()) continue;  // shared picture
         seen_files.push_back(file);

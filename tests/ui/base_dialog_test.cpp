@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "skin_fixture.h"
+#include "ui/layout/control_ids.h"
 #include "ui/skin/base_dialog.h"
 #include "ui/skin/png_button.h"
 #include "ui/skin/region_from_mask.h"
@@ -124,22 +125,22 @@ TEST_F(DialogTest, ControlsAreFoundByIdAndCommandsAndMessagesGoThroughTheTables)
   CBaseDialog dialog(1, nullptr, ini_, skin_.skins());
   auto* apply = new CPngButton;
   auto* other = new QPushButton;
-  dialog.AddControl(apply, 1006);
-  dialog.AddControl(other, 1007);
-  EXPECT_EQ(dialog.Control(1006), apply);
-  EXPECT_EQ(dialog.ControlAs<CPngButton>(1006), apply);
-  EXPECT_EQ(dialog.ControlAs<CPngButton>(1007), nullptr);
+  dialog.AddControl(apply, ids::main::kApply);
+  dialog.AddControl(other, ids::main::kMacro);
+  EXPECT_EQ(dialog.Control(ids::main::kApply), apply);
+  EXPECT_EQ(dialog.ControlAs<CPngButton>(ids::main::kApply), apply);
+  EXPECT_EQ(dialog.ControlAs<CPngButton>(ids::main::kMacro), nullptr);
   EXPECT_EQ(dialog.Control(4242), nullptr);
   EXPECT_EQ(apply->parentWidget(), &dialog);
 
   std::vector<int> commands;
-  dialog.OnCommand(1006, [&] { commands.push_back(1006); });
-  dialog.OnCommand(32771, [&] { commands.push_back(32771); });
+  dialog.OnCommand(ids::main::kApply, [&] { commands.push_back(ids::main::kApply); });
+  dialog.OnCommand(ids::menu::kTrayOpen, [&] { commands.push_back(ids::menu::kTrayOpen); });
   apply->click();
   other->click();  // no handler: nothing happens
-  SendWindowMessage(&dialog, WM_COMMAND, 32771, 0);
-  EXPECT_EQ(commands, (std::vector<int>{1006, 32771}));
-  EXPECT_FALSE(dialog.DispatchCommand(1007));
+  SendWindowMessage(&dialog, WM_COMMAND, ids::menu::kTrayOpen, 0);
+  EXPECT_EQ(commands, (std::vector<int>{ids::main::kApply, ids::menu::kTrayOpen}));
+  EXPECT_FALSE(dialog.DispatchCommand(ids::main::kMacro));
 
   dialog.OnMessage(0x5350, [](uintptr_t w, intptr_t l) { return intptr_t(w) + l; });
   EXPECT_EQ(SendWindowMessage(&dialog, 0x5350, 40, 2), 42);

@@ -9,6 +9,7 @@
 
 #include "platform/main_window_link.h"
 #include "ui/controls/bitmap_slider.h"
+#include "ui/layout/control_ids.h"
 #include "ui/skin/window_message.h"
 
 namespace orvane {
@@ -37,11 +38,13 @@ class Panel : public QWidget {
 
 using Moves = std::vector<std::pair<uintptr_t, intptr_t>>;
 
+constexpr uintptr_t kSlider = ids::main::kSpeedSlider;
+
 class SliderTest : public ::testing::Test {
  protected:
   void SetUp() override {
     slider_ = new CBitmapSlider(&panel_);
-    SetControlId(slider_, 1170);
+    SetControlId(slider_, kSlider);
     QPixmap picture(100, 12);
     picture.fill(Qt::darkGray);
     slider_->move(7, 9);
@@ -98,8 +101,8 @@ TEST_F(SliderTest, KeysMoveAndPostEveryTime) {
   Key(Qt::Key_PageUp);
   Key(Qt::Key_End);
   EXPECT_EQ(slider_->GetPos(), 4);
-  EXPECT_EQ(panel_.Take(), (Moves{{1170, 24}, {1170, 4}, {1170, 3}, {1170, 2}, {1170, 0}, {1170, 1}, {1170, 2},
-                                  {1170, 0}, {1170, 4}}));
+  EXPECT_EQ(panel_.Take(), (Moves{{kSlider, 24}, {kSlider, 4}, {kSlider, 3}, {kSlider, 2}, {kSlider, 0}, {kSlider, 1}, {kSlider, 2},
+                                  {kSlider, 0}, {kSlider, 4}}));
   Key(Qt::Key_A);  // not the slider's
   EXPECT_TRUE(panel_.Take().empty());
 }
@@ -114,7 +117,7 @@ TEST_F(SliderTest, ClicksMapWithTheTenPixelOffset) {
   EXPECT_EQ(slider_->GetPos(), 4);
   Mouse(QEvent::MouseButtonRelease, 90, Qt::NoButton);
   EXPECT_FALSE(slider_->dragging());
-  EXPECT_EQ(panel_.Take(), (Moves{{1170, 0}, {1170, 4}, {1170, 4}}));
+  EXPECT_EQ(panel_.Take(), (Moves{{kSlider, 0}, {kSlider, 4}, {kSlider, 4}}));
   Mouse(QEvent::MouseMove, 10, Qt::NoButton);  // not dragging: nothing moves
   EXPECT_EQ(slider_->GetPos(), 4);
   EXPECT_EQ(slider_->CoordinateOf(2), 50);
@@ -126,7 +129,7 @@ TEST_F(SliderTest, PressOnTheCurrentPlaceChangesNothingButReleasePostsAnyway) {
   EXPECT_TRUE(panel_.Take().empty());
   Mouse(QEvent::MouseButtonRelease, 50, Qt::NoButton);
   EXPECT_EQ(slider_->GetPos(), 2);
-  EXPECT_EQ(panel_.Take(), (Moves{{1170, 2}}));
+  EXPECT_EQ(panel_.Take(), (Moves{{kSlider, 2}}));
 }
 
 TEST_F(SliderTest, WheelWorksOnlyWhileActive) {
@@ -147,7 +150,7 @@ TEST_F(SliderTest, WheelWorksOnlyWhileActive) {
   EXPECT_EQ(slider_->GetPos(), 3);
   Wheel(60);  // anything else leaves it, but still posts
   EXPECT_EQ(slider_->GetPos(), 3);
-  EXPECT_EQ(panel_.Take(), (Moves{{1170, 1}, {1170, 2}, {1170, 3}, {1170, 3}}));
+  EXPECT_EQ(panel_.Take(), (Moves{{kSlider, 1}, {kSlider, 2}, {kSlider, 3}, {kSlider, 3}}));
 
   QEvent leave(QEvent::Leave);
   QCoreApplication::sendEvent(slider_, &leave);

@@ -11,14 +11,18 @@
 #include <vector>
 
 #include "platform/doubles.h"
+#include "ui/layout/control_ids.h"
 #include "ui/skin/resources.h"
 #include "ui/skin/tray_icon.h"
 
 namespace orvane {
 namespace {
 
-constexpr uint32_t kCallback = 1725;
-constexpr int kTrayMenu = 140;
+constexpr uint32_t kCallback = ids::main::kTrayCallbackMessage;
+constexpr int kTrayMenu = ids::menu::kTray;
+constexpr int kOpen = ids::menu::kTrayOpen;
+constexpr int kAbout = ids::menu::kTrayAbout;
+constexpr int kExit = ids::menu::kTrayExit;
 
 // An owner window that records the commands it receives.
 class Owner : public QWidget {
@@ -45,7 +49,7 @@ class Owner : public QWidget {
 class TrayIconTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    RegisterMenuResource(kTrayMenu, MenuResource{{{{32771, "Open"}, {32773, "About"}, {0, ""}, {32774, "Exit"}}}});
+    RegisterMenuResource(kTrayMenu, MenuResource{{{{kOpen, "Open"}, {kAbout, "About"}, {0, ""}, {kExit, "Exit"}}}});
     texts_.Set("TEXT", "MENU_11", "Open Orvane");
     texts_.Set("TEXT", "MENU_22", "About");
     texts_.Set("TEXT", "MENU_33", "Quit");
@@ -59,7 +63,7 @@ class TrayIconTest : public ::testing::Test {
 };
 
 TEST_F(TrayIconTest, TheDesktopsMenuHasTheFirstItemAsDefaultAndIsRelabelledAtEachOpening) {
-  const std::map<int, std::string> keys = {{32771, "MENU_11"}, {32773, "MENU_22"}, {32774, "MENU_33"}};
+  const std::map<int, std::string> keys = {{kOpen, "MENU_11"}, {kAbout, "MENU_22"}, {kExit, "MENU_33"}};
   tray_.SetMenuCallback([&](QMenu* popup) {
     for (QAction* a : popup->actions())
       if (auto it = keys.find(MenuCommand(a)); it != keys.end()) a->setText(QString::fromStdString(texts_.Text(it->second)));
@@ -88,12 +92,12 @@ TEST_F(TrayIconTest, TheDesktopsMenuHasTheFirstItemAsDefaultAndIsRelabelledAtEac
   actions[3]->trigger();
   EXPECT_TRUE(owner_.commands.empty());
   QCoreApplication::processEvents();
-  EXPECT_EQ(owner_.commands, (std::vector<int>{32774}));
+  EXPECT_EQ(owner_.commands, (std::vector<int>{kExit}));
 }
 
 TEST_F(TrayIconTest, ExitFromTheMenuRemovesTheIconWhileTheMenuIsStillInItsSignal) {
   owner_.on_command = [&](int command) {
-    if (command == 32774) tray_.Remove();
+    if (command == kExit) tray_.Remove();
   };
   QMenu* popup = tray_.popup();
   ASSERT_NE(popup, nullptr);
@@ -102,7 +106,7 @@ TEST_F(TrayIconTest, ExitFromTheMenuRemovesTheIconWhileTheMenuIsStillInItsSignal
   QPointer<QMenu> watched(popup);
   exit->trigger();
   QCoreApplication::processEvents();
-  EXPECT_EQ(owner_.commands, (std::vector<int>{32774}));
+  EXPECT_EQ(owner_.commands, (std::vector<int>{kExit}));
   EXPECT_FALSE(tray_.added());
   EXPECT_EQ(tray_.popup(), nullptr);
   // The old menu goes once the event loop has it back.
@@ -113,11 +117,11 @@ TEST_F(TrayIconTest, ExitFromTheMenuRemovesTheIconWhileTheMenuIsStillInItsSignal
 TEST_F(TrayIconTest, AClickOrADoubleClickSendsTheFirstCommandOnce) {
   // The notification arrives at the owner as its callback message; the hook passes it on too.
   SendWindowMessage(&owner_, kCallback, kTrayMenu, WM_LBUTTONDBLCLK);
-  EXPECT_EQ(owner_.commands, (std::vector<int>{32771}));
+  EXPECT_EQ(owner_.commands, (std::vector<int>{kOpen}));
   EXPECT_EQ(owner_.messages, (std::vector<uint32_t>{WM_COMMAND, kCallback}));
   // A single click is all a status-item host gives; the double click completing it adds nothing.
   SendWindowMessage(&owner_, kCallback, kTrayMenu, WM_LBUTTONUP);
-  EXPECT_EQ(owner_.commands, (std::vector<int>{32771, 32771}));
+  EXPECT_EQ(owner_.commands, (std::vector<int>{kOpen, kOpen}));
   SendWindowMessage(&owner_, kCallback, kTrayMenu, WM_LBUTTONDBLCLK);
   EXPECT_EQ(owner_.commands.size(), 2u);
   // Another icon's notification does nothing.

@@ -67,12 +67,12 @@ Variant VariantOf(Faces faces) {
 // How a button looks in a picture that serves the given roles of its face set: a picture that is
 // the normal face shows it normal; otherwise hover, pressed, selected, disabled in that order.
 Visual VisualOfRoles(const layout::FaceFiles& files, const std::string& picture) {
-  bool role[layout::kRoleCount] = {};
-  for (int r = 0; r < layout::kRoleCount; ++r) role[r] = files[size_t(r)] == picture;
-  if (role[int(layout::Role::Normal)]) return Visual::Normal;
-  if (role[int(layout::Role::Over)]) return Visual::Hover;
-  if (role[int(layout::Role::Down)]) return Visual::Pressed;
-  if (role[int(layout::Role::Selected)]) return Visual::Selected;
+  bool role[kSkinRoleCount] = {};
+  for (int r = 0; r < kSkinRoleCount; ++r) role[r] = files[size_t(r)] == picture;
+  if (role[int(SkinRole::Normal)]) return Visual::Normal;
+  if (role[int(SkinRole::Over)]) return Visual::Hover;
+  if (role[int(SkinRole::Down)]) return Visual::Pressed;
+  if (role[int(SkinRole::Selected)]) return Visual::Selected;
   return Visual::Disabled;
 }
 

@@ -3,10 +3,16 @@
 
 #include <cstdio>
 
+#include "ui/layout/control_ids.h"
+
 namespace orvane::layout {
 namespace {
 
 constexpr std::string_view kButtons = kSectionButtons;
+namespace M = ids::main;
+namespace P = ids::profile;
+namespace U = ids::update;
+namespace C = ids::composite;
 
 SkinControl Button(int id, std::string key, Faces faces) {
   return {id, kButtons, std::move(key), Placement::Button, faces};
@@ -19,155 +25,155 @@ SkinControl Move(int id, std::string key) { return {id, kButtons, std::move(key)
 std::vector<SkinControl> BuildMain() {
   std::vector<SkinControl> c;
   // Links and the version label.
-  c.push_back(Button(1121, "KALVEN_LINK", Faces::MainLink));
-  c.push_back(Button(1209, "FACEBOOK_LINK", Faces::MainLink));
-  c.push_back(Button(1210, "TWITTER_LINK", Faces::MainLink));
-  c.push_back(Button(0, "KALVEN_VER", Faces::MainVersion));
+  c.push_back(Button(M::kLogoLink, "KALVEN_LINK", Faces::MainLink));
+  c.push_back(Button(M::kFacebookLink, "FACEBOOK_LINK", Faces::MainLink));
+  c.push_back(Button(M::kTwitterLink, "TWITTER_LINK", Faces::MainLink));
+  c.push_back(Button(ids::kNoControl, "KALVEN_VER", Faces::MainVersion));
   // Commands.
-  c.push_back(Button(1005, "FUNC_PROFILES", Faces::MainStandard));
-  c.push_back(Button(1007, "FUNC_MACRO", Faces::MainStandard));
-  c.push_back(Button(1, "CONTROL_OK", Faces::MainStandard));
-  c.push_back(Button(2, "CONTROL_CANCEL", Faces::MainStandard));
-  c.push_back(Button(1122, "CONTROL_HELP", Faces::MainStandard));
-  c.push_back(Button(1124, "CONTROL_CLOSE", Faces::MainStandard));
-  c.push_back(Button(1123, "CONTROL_MINIMIZE", Faces::MainStandard));
-  c.push_back(Button(1139, "CONTROL_MENU", Faces::MainStandard));
-  c.push_back(Button(1006, "CONTROL2_APPLY", Faces::MainApply));
+  c.push_back(Button(M::kProfiles, "FUNC_PROFILES", Faces::MainStandard));
+  c.push_back(Button(M::kMacro, "FUNC_MACRO", Faces::MainStandard));
+  c.push_back(Button(M::kOk, "CONTROL_OK", Faces::MainStandard));
+  c.push_back(Button(M::kCancel, "CONTROL_CANCEL", Faces::MainStandard));
+  c.push_back(Button(M::kHelp, "CONTROL_HELP", Faces::MainStandard));
+  c.push_back(Button(M::kClose, "CONTROL_CLOSE", Faces::MainStandard));
+  c.push_back(Button(M::kMinimize, "CONTROL_MINIMIZE", Faces::MainStandard));
+  c.push_back(Button(M::kMenu, "CONTROL_MENU", Faces::MainStandard));
+  c.push_back(Button(M::kApply, "CONTROL2_APPLY", Faces::MainApply));
   // Buttons that can be marked current.
-  c.push_back(Button(1129, "FLIP_0", Faces::MainFlipBase));
-  c.push_back(Button(1130, "FLIP_1", Faces::MainSelectable));
-  c.push_back(Button(1131, "FLIP_2", Faces::MainSelectable));
-  c.push_back(Button(1135, "FUNC_PROFILE1", Faces::MainSelectable));
-  c.push_back(Button(1136, "FUNC_PROFILE2", Faces::MainSelectable));
-  c.push_back(Button(1137, "FUNC_PROFILE3", Faces::MainSelectable));
-  c.push_back(Button(1138, "FUNC_DEFAULT", Faces::MainSelectable));
-  c.push_back(Button(0, "FUNC_SWITCH", Faces::MainSelectable));
-  c.push_back(Button(1147, "FUNC_REPORT1", Faces::MainSelectable));
-  c.push_back(Button(1168, "FUNC_REPORT2", Faces::MainSelectable));
-  c.push_back(Button(1169, "FUNC_REPORT3", Faces::MainSelectable));
-  c.push_back(Button(1170, "FUNC_REPORT4", Faces::MainSelectable));
-  c.push_back(Button(1174, "KEY_FN", Faces::MainSelectable));
+  c.push_back(Button(M::kFlip0, "FLIP_0", Faces::MainFlipBase));
+  c.push_back(Button(M::kFlip1, "FLIP_1", Faces::MainSelectable));
+  c.push_back(Button(M::kFlip2, "FLIP_2", Faces::MainSelectable));
+  c.push_back(Button(M::kProfile1, "FUNC_PROFILE1", Faces::MainSelectable));
+  c.push_back(Button(M::kProfile2, "FUNC_PROFILE2", Faces::MainSelectable));
+  c.push_back(Button(M::kProfile3, "FUNC_PROFILE3", Faces::MainSelectable));
+  c.push_back(Button(M::kDefault, "FUNC_DEFAULT", Faces::MainSelectable));
+  c.push_back(Button(ids::kNoControl, "FUNC_SWITCH", Faces::MainSelectable));
+  c.push_back(Button(M::kReportRate1, "FUNC_REPORT1", Faces::MainSelectable));
+  c.push_back(Button(M::kReportRate2, "FUNC_REPORT2", Faces::MainSelectable));
+  c.push_back(Button(M::kReportRate3, "FUNC_REPORT3", Faces::MainSelectable));
+  c.push_back(Button(M::kReportRate4, "FUNC_REPORT4", Faces::MainSelectable));
+  c.push_back(Button(M::kFn, "KEY_FN", Faces::MainSelectable));
   for (int n = 1; n <= 9; ++n) c.push_back(Button(GKeyButtons()[size_t(n - 1)], GKeyKey(n), Faces::MainSelectable));
   for (const KeyButton& k : KeyButtons()) c.push_back(Button(k.controlId, KeyButtonKey(k.code), Faces::MainSelectable));
   // Lock indicators.
-  c.push_back(Button(1125, "LOCK_CAPS", Faces::MainLock));
-  c.push_back(Button(1126, "LOCK_NUM", Faces::MainLock));
-  c.push_back(Button(1127, "LOCK_SCROLL", Faces::MainLock));
-  c.push_back(Button(1128, "LOCK_AB", Faces::MainLock));
+  c.push_back(Button(M::kCapsLock, "LOCK_CAPS", Faces::MainLock));
+  c.push_back(Button(M::kNumLock, "LOCK_NUM", Faces::MainLock));
+  c.push_back(Button(M::kScrollLock, "LOCK_SCROLL", Faces::MainLock));
+  c.push_back(Button(M::kAbLock, "LOCK_AB", Faces::MainLock));
   // Arrows: placed from BUTTONINFO, their picture offset from BUTTONINFO2.
-  c.push_back({1132, kButtons, "LEFT_ARROW", Placement::ButtonFrom, Faces::MainArrow});
-  c.push_back({1133, kButtons, "RIGHT_ARROW", Placement::ButtonFrom, Faces::MainArrow});
+  c.push_back({M::kLeftArrow, kButtons, "LEFT_ARROW", Placement::ButtonFrom, Faces::MainArrow});
+  c.push_back({M::kRightArrow, kButtons, "RIGHT_ARROW", Placement::ButtonFrom, Faces::MainArrow});
   for (std::string_view key : kArrowPictureKeys)
-    c.push_back({0, kSectionPictures, std::string(key), Placement::Picture, Faces::MainArrow});
+    c.push_back({ids::kNoControl, kSectionPictures, std::string(key), Placement::Picture, Faces::MainArrow});
   // Lighting panel and the other plain controls.
-  c.push_back(Control(1204, "CONTROL_UsbStatic"));
-  c.push_back(Control(1171, "CONTROL_DengStatic"));
-  c.push_back(Control(1167, "CONTROL_DengStaPic"));
-  c.push_back(Control(1146, "CONTROL_XGcombox"));
-  c.push_back(Control(1177, "CONTROL_JDTStatic"));
-  c.push_back(Control(1172, "CONTROL_LightStatic"));
-  c.push_back(Control(1178, "CONTROL_LightSlider"));
-  c.push_back(Control(1166, "CONTROL_SpeedStatic"));
-  c.push_back(Control(1179, "CONTROL_SpeedSlider"));
-  c.push_back(Control(1148, "CONTROL_BLFXStatic"));
-  c.push_back(Control(1149, "CONTROL_BLFXLStaPic"));
-  c.push_back(Control(1150, "CONTROL_BLFXRStaPic"));
+  c.push_back(Control(M::kUsbStatic, "CONTROL_UsbStatic"));
+  c.push_back(Control(M::kLightingTitle, "CONTROL_DengStatic"));
+  c.push_back(Control(M::kPerKeySwitch, "CONTROL_DengStaPic"));
+  c.push_back(Control(M::kModeCombo, "CONTROL_XGcombox"));
+  c.push_back(Control(M::kBusy, "CONTROL_JDTStatic"));
+  c.push_back(Control(M::kBrightnessStatic, "CONTROL_LightStatic"));
+  c.push_back(Control(M::kBrightnessSlider, "CONTROL_LightSlider"));
+  c.push_back(Control(M::kSpeedStatic, "CONTROL_SpeedStatic"));
+  c.push_back(Control(M::kSpeedSlider, "CONTROL_SpeedSlider"));
+  c.push_back(Control(M::kDirectionStatic, "CONTROL_BLFXStatic"));
+  c.push_back(Control(M::kDirectionLeft, "CONTROL_BLFXLStaPic"));
+  c.push_back(Control(M::kDirectionRight, "CONTROL_BLFXRStaPic"));
   // Layout keys the main window reads for which no control of this program has a role; the
   // layout parks them at (1, 1) with size 1 x 1.
   for (const char* key : {"CONTROL_FYYSStatic", "CONTROL_FYYSButton", "CONTROL_FYSJSStaPic", "CONTROL_FYSJSStatic",
                           "CONTROL_FYCFStatic", "CONTROL_FYdjcfStatic", "CONTROL_FYggcfStatc", "CONTROL_FYdjcfStaPic",
                           "CONTROL_FYggcfStaPic", "CONTROL_HONGPIC", "CONTROL_HUANGPIC", "CONTROL_LVPIC",
                           "CONTROL_LANPIC", "CONTROL_HXysStatic", "CONTROL_HXysButton"})
-    c.push_back(Control(0, key));
-  c.push_back(Control(1173, "CONTROL_HXsjsStatic"));
-  c.push_back(Control(1156, "CONTROL_HXsjsStaPic"));
-  c.push_back(Control(1208, "CONTROL_LEDsjsStatic"));
-  c.push_back(Control(1207, "CONTROL_LEDsjsStaPic"));
+    c.push_back(Control(ids::kNoControl, key));
+  c.push_back(Control(M::kUserModeStatic, "CONTROL_HXsjsStatic"));
+  c.push_back(Control(M::kDarkenAll, "CONTROL_HXsjsStaPic"));
+  c.push_back(Control(M::kLightAllStatic, "CONTROL_LEDsjsStatic"));
+  c.push_back(Control(M::kLightAll, "CONTROL_LEDsjsStaPic"));
   for (const char* key : {"CONTROL_JTysStatic", "CONTROL_JTysButton", "CONTROL_USERysStatic", "CONTROL_USERysButton",
                           "CONTROL_USERjsStatic", "CONTROL_USERjsButton"})
-    c.push_back(Control(0, key));
-  c.push_back(Control(1163, "CONTROL_USERgjStatic"));
-  c.push_back(Control(1199, "CONTROL_USERgjStatic2"));
-  c.push_back(Control(1164, "CONTROL_USERgjStaPic1"));
-  c.push_back(Control(1165, "CONTROL_USERgjStaPic2"));
+    c.push_back(Control(ids::kNoControl, key));
+  c.push_back(Control(M::kToolStatic, "CONTROL_USERgjStatic"));
+  c.push_back(Control(M::kToolStatic2, "CONTROL_USERgjStatic2"));
+  c.push_back(Control(M::kTool1, "CONTROL_USERgjStaPic1"));
+  c.push_back(Control(M::kTool2, "CONTROL_USERgjStaPic2"));
   for (const char* key : {"CONTROL_TSysStatic", "CONTROL_TSysButton", "CONTROL_TSsjsStatic", "CONTROL_TSsjsStaPic",
                           "CONTROL_CDysStatic", "CONTROL_CDysButton", "CONTROL_CDsjsStatic", "CONTROL_CDsjsStaPic"})
-    c.push_back(Control(0, key));
-  c.push_back(Control(1198, "CONTROL_umCombo"));
-  c.push_back(Control(1211, "CONTROL_Network"));
+    c.push_back(Control(ids::kNoControl, key));
+  c.push_back(Control(M::kUserModeCombo, "CONTROL_umCombo"));
+  c.push_back(Control(M::kNetwork, "CONTROL_Network"));
   // The direction label and pictures move to one of three places depending on the lighting mode.
-  c.push_back(Move(1148, "CONTROL_BLFXStatic2"));
-  c.push_back(Move(1149, "CONTROL_BLFXLStaPic2"));
-  c.push_back(Move(1150, "CONTROL_BLFXRStaPic2"));
-  c.push_back(Move(1148, "CONTROL_BLFXStatic3"));
-  c.push_back(Move(1149, "CONTROL_BLFXLStaPic3"));
-  c.push_back(Move(1150, "CONTROL_BLFXRStaPic3"));
+  c.push_back(Move(M::kDirectionStatic, "CONTROL_BLFXStatic2"));
+  c.push_back(Move(M::kDirectionLeft, "CONTROL_BLFXLStaPic2"));
+  c.push_back(Move(M::kDirectionRight, "CONTROL_BLFXRStaPic2"));
+  c.push_back(Move(M::kDirectionStatic, "CONTROL_BLFXStatic3"));
+  c.push_back(Move(M::kDirectionLeft, "CONTROL_BLFXLStaPic3"));
+  c.push_back(Move(M::kDirectionRight, "CONTROL_BLFXRStaPic3"));
   return c;
 }
 
 std::vector<SkinControl> BuildProfile() {
   return {
-      Button(1, "CONTROL_OK", Faces::Profile),          Button(2, "CONTROL_CANCEL", Faces::Profile),
-      Button(1010, "FUNC_ADD", Faces::Profile),         Button(1008, "FUNC_LOAD", Faces::Profile),
-      Button(1011, "FUNC_DELETE", Faces::Profile),      Button(1012, "CONTROL2_APPLY", Faces::Profile),
-      Control(1007, "PROGRAM_LIST"),
+      Button(P::kOk, "CONTROL_OK", Faces::Profile),          Button(P::kCancel, "CONTROL_CANCEL", Faces::Profile),
+      Button(P::kAdd, "FUNC_ADD", Faces::Profile),         Button(P::kLoad, "FUNC_LOAD", Faces::Profile),
+      Button(P::kDelete, "FUNC_DELETE", Faces::Profile),      Button(P::kApply, "CONTROL2_APPLY", Faces::Profile),
+      Control(P::kList, "PROGRAM_LIST"),
   };
 }
 
 std::vector<SkinControl> BuildUpdate() {
   return {
-      Control(1179, "CONTROL_UPStatic"),
-      Control(1178, "CONTROL_UPCombox"),
-      Button(1180, "CONTROL_CUPButton", Faces::Update),
-      Button(1147, "CONTROL_UPButton", Faces::Update),
-      Button(1181, "CONTROL_OPENButton", Faces::Update),
-      Button(1182, "CONTROL_BACKUPButton", Faces::Update),
+      Control(U::kPath, "CONTROL_UPStatic"),
+      Control(U::kSpareCombo, "CONTROL_UPCombox"),
+      Button(U::kCancelUpdate, "CONTROL_CUPButton", Faces::Update),
+      Button(U::kUpdate, "CONTROL_UPButton", Faces::Update),
+      Button(U::kOpen, "CONTROL_OPENButton", Faces::Update),
+      Button(U::kBackup, "CONTROL_BACKUPButton", Faces::Update),
   };
 }
 
 std::vector<SkinControl> BuildComposite() {
   return {
       // Panel background first, so the controls of the panel lie above it.
-      Button(1033, "CONTROL_MASK", Faces::CompositeKey),
-      Button(1131, "CONTROL_TITLE", Faces::CompositeKey),
-      Button(1132, "CONTROL_OSK", Faces::CompositeKey),
-      Button(1032, "CONTROL_CLEAR", Faces::CompositeKey),
-      Button(1030, "CONTROL_MEDIA", Faces::CompositeKey),
-      Button(1029, "CONTROL_MACRO", Faces::CompositeKey),
-      Button(1028, "CONTROL_KEY", Faces::CompositeKey),
-      Button(1031, "CONTROL_FUNCTION", Faces::CompositeKey),
-      Button(1, "CONTROL_OK", Faces::CompositeKey),
-      Button(2, "CONTROL_CANCEL", Faces::CompositeKey),
+      Button(C::kMask, "CONTROL_MASK", Faces::CompositeKey),
+      Button(C::kTitle, "CONTROL_TITLE", Faces::CompositeKey),
+      Button(C::kOnScreenKeyboard, "CONTROL_OSK", Faces::CompositeKey),
+      Button(C::kClear, "CONTROL_CLEAR", Faces::CompositeKey),
+      Button(C::kMediaPanel, "CONTROL_MEDIA", Faces::CompositeKey),
+      Button(C::kMacroPanel, "CONTROL_MACRO", Faces::CompositeKey),
+      Button(C::kKeyPanel, "CONTROL_KEY", Faces::CompositeKey),
+      Button(C::kFunctionPanel, "CONTROL_FUNCTION", Faces::CompositeKey),
+      Button(C::kOk, "CONTROL_OK", Faces::CompositeKey),
+      Button(C::kCancel, "CONTROL_CANCEL", Faces::CompositeKey),
       // The Apply button has no layout key of its own in older skins; ours gives it one.
-      Control(1015, "CONTROL2_APPLY"),
-      Button(1018, "FUNC_MACRO_DELETE", Faces::CompositeMacro),
-      Button(1017, "FUNC_MACRO_ADD", Faces::CompositeMacro),
-      Button(1023, "FUNC_MACRO_UP_TOP", Faces::CompositeMacro),
-      Button(1024, "FUNC_MACRO_UP", Faces::CompositeMacro),
-      Button(1025, "FUNC_MACRO_DOWN", Faces::CompositeMacro),
-      Button(1026, "FUNC_MACRO_DOWN_BOTTOM", Faces::CompositeMacro),
-      Button(1021, "FUNC_MACRO_DELETE2", Faces::CompositeMacro),
-      Button(1022, "FUNC_MACRO_CLEAR", Faces::CompositeMacro),
-      Button(1020, "FUNC_MACRO_RECORD", Faces::CompositeMacro),
-      Control(1027, "FUNC_MACRO_RECORD_DELAY"),
-      Control(1019, "FUNC_MACRO_LIST2"),
-      Control(1125, "FUNC_MACRO_CYCLES"),
-      Control(1130, "FUNC_MACRO_CYCLES_PROMPT"),
-      Control(1201, "TISHI_SINGLE_STATIC"),
-      Control(1200, "MARCO_NAME_SETTING"),
-      Control(1199, "KEY_SETTING"),
-      Control(1202, "MEDIA_SETTING_TISHI"),
-      Control(1203, "FUNCTION_KEY_SETTING_TISHI"),
-      Control(1133, "FUNC_MACRO_RECORD_DELAY2"),
-      Control(1127, "FUNC_KEY_INPUT"),
-      Control(1128, "FUNC_MEDIA_SELECT"),
-      Control(1126, "FUNC_MACRO_LIST"),
-      Control(1129, "FUNC_FUNCTION_SELECT"),
-      Control(1185, "FUNC_KEY_RADIO_KB"),
-      Control(1134, "FUNC_KEY_RADIO_KB_STATIC"),
-      Control(1186, "FUNC_KEY_RADIO_MOU"),
-      Control(1135, "FUNC_KEY_RADIO_MOU_STATIC"),
-      Control(1187, "FUNC_KEY_COMBO_MOU"),
+      Control(C::kApply, "CONTROL2_APPLY"),
+      Button(C::kMacroDelete, "FUNC_MACRO_DELETE", Faces::CompositeMacro),
+      Button(C::kMacroAdd, "FUNC_MACRO_ADD", Faces::CompositeMacro),
+      Button(C::kActionTop, "FUNC_MACRO_UP_TOP", Faces::CompositeMacro),
+      Button(C::kActionUp, "FUNC_MACRO_UP", Faces::CompositeMacro),
+      Button(C::kActionDown, "FUNC_MACRO_DOWN", Faces::CompositeMacro),
+      Button(C::kActionBottom, "FUNC_MACRO_DOWN_BOTTOM", Faces::CompositeMacro),
+      Button(C::kActionDelete, "FUNC_MACRO_DELETE2", Faces::CompositeMacro),
+      Button(C::kActionClear, "FUNC_MACRO_CLEAR", Faces::CompositeMacro),
+      Button(C::kRecord, "FUNC_MACRO_RECORD", Faces::CompositeMacro),
+      Control(C::kRecordDelay, "FUNC_MACRO_RECORD_DELAY"),
+      Control(C::kActionList, "FUNC_MACRO_LIST2"),
+      Control(C::kMacroCycles, "FUNC_MACRO_CYCLES"),
+      Control(C::kMacroCyclesPrompt, "FUNC_MACRO_CYCLES_PROMPT"),
+      Control(C::kSinglePrompt, "TISHI_SINGLE_STATIC"),
+      Control(C::kMacroName, "MARCO_NAME_SETTING"),
+      Control(C::kKeySetting, "KEY_SETTING"),
+      Control(C::kMediaPrompt, "MEDIA_SETTING_TISHI"),
+      Control(C::kFunctionPrompt, "FUNCTION_KEY_SETTING_TISHI"),
+      Control(C::kRecordDelayCaption, "FUNC_MACRO_RECORD_DELAY2"),
+      Control(C::kKeyInput, "FUNC_KEY_INPUT"),
+      Control(C::kMediaSelect, "FUNC_MEDIA_SELECT"),
+      Control(C::kMacroList, "FUNC_MACRO_LIST"),
+      Control(C::kFunctionSelect, "FUNC_FUNCTION_SELECT"),
+      Control(C::kKeyboardRadio, "FUNC_KEY_RADIO_KB"),
+      Control(C::kKeyboardRadioStatic, "FUNC_KEY_RADIO_KB_STATIC"),
+      Control(C::kMouseRadio, "FUNC_KEY_RADIO_MOU"),
+      Control(C::kMouseRadioStatic, "FUNC_KEY_RADIO_MOU_STATIC"),
+      Control(C::kMouseCombo, "FUNC_KEY_COMBO_MOU"),
   };
 }
 

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "model/key_table.h"
+#include "ui/layout/control_ids.h"
+#include "ui/layout/skin_role.h"
 
 namespace orvane::layout {
 
@@ -58,15 +60,13 @@ enum class Faces {
   CompositeFunction,  // function_normal/over/down, disabled = normal, selected = down
 };
 
-enum class Role { Normal = 0, Over, Down, Disabled, Selected };
-inline constexpr int kRoleCount = 5;
-
-// Picture file names (inside the skin folder) of the five roles, in Role order.
-using FaceFiles = std::array<std::string_view, kRoleCount>;
+// Picture file names (inside the skin folder) of the five roles, in SkinRole order.
+using FaceFiles = std::array<std::string_view, kSkinRoleCount>;
 FaceFiles FaceFilesOf(Faces faces);
 
 struct SkinControl {
-  int id;                   // control ID; 0 for layout keys no control of ours uses
+  int id;                   // control ID (ui/layout/control_ids.h); ids::kNoControl for layout keys no
+                            // control of ours uses
   std::string_view section; // BUTTONINFO or BUTTONINFO2
   std::string key;          // layout key
   Placement placement;

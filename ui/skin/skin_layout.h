@@ -11,6 +11,8 @@
 #include <map>
 #include <string>
 
+#include "ui/layout/skin_role.h"
+
 class QWidget;
 
 namespace orvane {
@@ -41,10 +43,6 @@ struct SkinRect {
 SkinRect ParseSkinRect(const std::string& value);
 // Reads the key (260-character value, default "1,1,1,1,x") and parses it.
 SkinRect ReadSkinRect(const std::string& ini_path, const std::string& section, const std::string& key);
-
-// The five roles of a button's state pictures.
-enum class SkinRole { Normal = 0, Over, Down, Disabled, Selected };
-inline constexpr int kSkinRoleCount = 5;
 
 // Pictures are not owned by the buttons that show them.
 struct SkinPictures {

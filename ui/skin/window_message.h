@@ -11,6 +11,8 @@
 #include <QWidget>
 #include <cstdint>
 
+#include "ui/layout/control_ids.h"  // IDOK, IDCANCEL
+
 namespace orvane {
 
 // Standard message numbers the skin framework uses.
@@ -21,10 +23,6 @@ constexpr uint32_t WM_LBUTTONUP = 0x0202;
 constexpr uint32_t WM_LBUTTONDBLCLK = 0x0203;
 constexpr uint32_t WM_RBUTTONDOWN = 0x0204;
 constexpr uint32_t WM_RBUTTONUP = 0x0205;
-
-// Dialog command IDs with a fixed meaning.
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
 
 class WindowMessageEvent : public QEvent {
  public:
