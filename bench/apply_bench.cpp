@@ -51,9 +51,13 @@ void ApplyCase(benchmark::State& state, bench::KeyboardLink& link, bool all_laye
     state.SkipWithError(link.error.empty() ? "keyboard not ready" : link.error.c_str());
     return;
   }
-  SetMacroCapacity(kFullCapacity);  // what the program learns from the settings record
-  EditingInstance().Replace(Configuration(all_layers));
-  const MacroAreaSize sizes = MacroAreaSizes(EditingInstance());
+  ProfileInstance editing;
+  ProfileInstance applied;
+  KeyboardFacts keyboard;
+  const ConfigContext context{editing, applied, keyboard};
+  keyboard.SetMacroCapacity(kFullCapacity);  // what the program learns from the settings record
+  editing.Replace(Configuration(all_layers));
+  const MacroAreaSize sizes = MacroAreaSizes(editing);
   if (all_layers && sizes.withNames != kFullCapacity) {
     state.SkipWithError("the macro area is not at full capacity");
     return;
@@ -63,8 +67,8 @@ void ApplyCase(benchmark::State& state, bench::KeyboardLink& link, bool all_laye
   link.proto->CurrentProfile();  // cached from here on, as in a running program
   const size_t before = link.Requests();
   for (auto _ : state) {
-    auto lock = EditingInstance().Acquire();
-    if (Apply(all_layers, *link.proto, prompt, texts) != 1) {
+    auto lock = editing.Acquire();
+    if (Apply(context, all_layers, *link.proto, prompt, texts) != 1) {
       state.SkipWithError("apply failed");
       return;
     }
@@ -73,8 +77,6 @@ void ApplyCase(benchmark::State& state, bench::KeyboardLink& link, bool all_laye
   state.counters["reports"] = per_apply;
   state.counters["minimum"] =
       double(2 + (sizes.withNames + kReportDataBytes - 1) / kReportDataBytes + 7 * (all_layers ? 3 : 1));
-  EditingInstance().Discard();
-  AppliedInstance().Discard();
 }
 
 void BM_ApplyCurrentLayerInProcess(benchmark::State& state) { ApplyCase(state, bench::InProcessKeyboard(), false); }

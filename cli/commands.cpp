@@ -29,6 +29,7 @@
 #include "model/profile_config.h"
 #include "model/profile_file.h"
 #include "platform/files.h"
+#include "platform/format.h"
 #include "platform/hid_backend.h"
 #include "platform/hid_interfaces.h"
 #include "platform/linux/hidraw_backend.h"
@@ -387,8 +388,9 @@ class CliPrompt : public IPrompt {
 
 class Cli {
  public:
-  Cli(Options options, std::ostream& out, std::ostream& err)
-      : o_(std::move(options)),
+  Cli(const ConfigContext& context, Options options, std::ostream& out, std::ostream& err)
+      : context_(context),
+        o_(std::move(options)),
         out_(out),
         err_(err),
         prompt_(err, o_.yes),
@@ -436,6 +438,7 @@ class Cli {
   std::string Describe(const KeyAction& e, const ProfileConfig& config, int slot) const;
   void PrintJson(const JsonValue& v) { out_ << WriteJson(v) << "\n"; }
 
+  const ConfigContext context_;
   Options o_;
   std::ostream& out_;
   std::ostream& err_;
@@ -531,7 +534,7 @@ int Cli::Connect() {
   // As the connection handler does on arrival, so everything encodes as the program would.
   std::array<uint8_t, kKeyBlockBytes> block{};
   if (protocol_->ReadDefaultKeyBlock(block) == kResultOk) {
-    SetDefaultKeyBlock(block);
+    context_.keyboard.SetDefaultKeyBlock(block);
     default_block_read_ = true;
   } else {
     prompt_.Notice(texts_.Text("MAIN_DEFAULT_MATRIX_PROMPT"));
@@ -539,7 +542,7 @@ int Cli::Connect() {
   const int r = protocol_->ReadSettings(&settings_);
   if (r != kResultOk)
     return Fail(kExitFailure, "reading the keyboard's settings failed: " + ResultText(r));
-  SetMacroCapacity(settings_.MacroCapacityBytes());
+  context_.keyboard.SetMacroCapacity(settings_.MacroCapacityBytes());
   return kExitSuccess;
 }
 
@@ -613,7 +616,7 @@ int Cli::CmdList() {
     d.Set("version", static_cast<int>(node.version));
     d.Set("keyboard", keyboard);
     d.Set("accessible", node.accessible);
-    text += node.node + "  " + Hex4(node.vendor_id) + ":" + Hex4(node.product_id).substr(2) +
+    text += node.node + "  " + HexText(node.vendor_id, 4) + ":" + HexText(node.product_id, 4).substr(2) +
             (keyboard ? "  VELMORA Q5" : "") +
             (node.accessible ? "" : "  NO PERMISSION (cannot be opened by this user)") + "\n";
     JsonValue cols = JsonValue::Array();
@@ -715,8 +718,8 @@ int Cli::CmdInfo() {
     root.Set("default_key_block", default_block_read_ ? "keyboard" : "built-in");
     PrintJson(root);
   } else {
-    out_ << "Keyboard:         " << channel_->DevicePath() << " (" << Hex4(a.vendor_id) << ":"
-         << Hex4(a.product_id).substr(2) << ", version " << Hex4(a.version) << ")\n"
+    out_ << "Keyboard:         " << channel_->DevicePath() << " (" << HexText(a.vendor_id, 4) << ":"
+         << HexText(a.product_id, 4).substr(2) << ", version " << HexText(a.version, 4) << ")\n"
          << "Current profile:  " << profile << "\n"
          << "Macro capacity:   " << settings_.MacroCapacityBytes() << " bytes\n"
          << "Colour pages:     " << (settings_.HasColourPages() ? "yes" : "no") << "\n"
@@ -734,7 +737,7 @@ int Cli::CmdRead() {
   if (!MayWrite(path, &code)) return code;
   code = Connect();
   if (code != kExitSuccess) return FinishKeyboard(code);
-  if (BuildImageFromKeyboard(path, *protocol_, texts_) != 1)
+  if (BuildImageFromKeyboard(context_.keyboard, path, *protocol_, texts_) != 1)
     return FinishKeyboard(Fail(kExitFailure, "reading the configuration from the keyboard failed; " +
                                                  path + " was not written"));
   if (!o_.json) out_ << "Read the keyboard's configuration into " << path << "\n";
@@ -753,21 +756,22 @@ int Cli::CmdWrite(bool all_layers) {
   }
   int code = ValidateInput(path);
   if (code != kExitSuccess) return code;
-  if (LoadProfileFile(path) != 1) return Fail(kExitInvalidFile, path + ": cannot be loaded");
+  if (LoadProfileFile(context_.editing, path) != 1) return Fail(kExitInvalidFile, path + ": cannot be loaded");
   code = Connect();
   if (code != kExitSuccess) return FinishKeyboard(code);
 
   // The same snapshot and write as the program's import (all layers) or apply (one layer into
   // the on-board profile of the same number), with the same capacity rules and notices.
-  const bool ok = (all_layers ? Apply(true, *protocol_, prompt_, texts_)
-                              : ApplyLayer(static_cast<int>(profile), *protocol_, prompt_, texts_)) == 1;
+  const bool ok = (all_layers ? Apply(context_, true, *protocol_, prompt_, texts_)
+                              : ApplyLayer(context_, static_cast<int>(profile), *protocol_, prompt_, texts_)) == 1;
   // What was meant to be written, re-encoded from the snapshot that was written.
   std::optional<ConfigurationWrite> plan;
   {
-    ProfileInstance& applied = AppliedInstance();
+    ProfileInstance& applied = context_.applied;
     auto lock = applied.Acquire();
-    plan = PlanConfigurationWrite(applied.Config(), all_layers ? std::vector<int>{0, 1, 2}
-                                                               : std::vector<int>{static_cast<int>(profile)});
+    plan = PlanConfigurationWrite(applied.Config(),
+                                  all_layers ? std::vector<int>{0, 1, 2} : std::vector<int>{static_cast<int>(profile)},
+                                  context_.keyboard);
   }
   if (!ok) {
     return FinishKeyboard(Fail(kExitFailure, "writing " + path + " to the keyboard failed"));
@@ -1025,15 +1029,15 @@ int Cli::CmdShow() {
       if (o_.json) {
         JsonValue k = JsonValue::Object();
         k.Set("entry", i);
-        if (i < kKeyTableSize) k.Set("key", HexCode(KeyCodeOf(i)));
+        if (i < kKeyTableSize) k.Set("key", HexText(KeyCodeOf(i), kJsonCodeDigits));
         k.Set("name", name);
-        if (const char* t = ActionTypeName(e.type)) k.Set("type", t);
+        if (const char* t = KeyActionTypeName(e.type)) k.Set("type", t);
         else k.Set("type", static_cast<int>(e.type));
         if (HasText(e.type)) {
           const std::u16string* text = config.texts.Text(slot);
           k.Set("text", text ? Utf16ToUtf8(*text) : std::string());
         } else if (e.type == kActionSingleKey) {
-          k.Set("value", HexCode(e.value));
+          k.Set("value", HexText(e.value, kJsonCodeDigits));
           k.Set("value_name", KeyName(static_cast<uint16_t>(e.value)));
         } else {
           k.Set("value", static_cast<int64_t>(e.value));
@@ -1065,7 +1069,7 @@ int Cli::CmdShow() {
       const bool release = a.direction == kRelease;
       if (o_.json) {
         JsonValue ja = JsonValue::Object();
-        ja.Set("key", HexCode(a.keyCode));
+        ja.Set("key", HexText(a.keyCode, kJsonCodeDigits));
         ja.Set("name", KeyName(a.keyCode));
         ja.Set("direction", release ? "release" : "press");
         ja.Set("delay", static_cast<int64_t>(a.delay));
@@ -1114,7 +1118,7 @@ int Cli::CmdNew() {
   const std::string& path = o_.positional[0];
   int code = kExitSuccess;
   if (!MayWrite(path, &code)) return code;
-  if (CreateDefaultProfile(path, false) != 1) return Fail(kExitFailure, "cannot write " + path);
+  if (CreateDefaultProfile(context_.editing, path, false) != 1) return Fail(kExitFailure, "cannot write " + path);
   if (!o_.json) out_ << "Wrote a default profile file to " << path << "\n";
   return kExitSuccess;
 }
@@ -1204,8 +1208,11 @@ int Cli::CmdWatch() {
   CPresenceMonitor monitor(protocol, link, prompt_, texts_, backend_);
   monitor.SetStartSilent(true);
   CPresenceMonitor::KeyboardValueSinks sinks;
-  sinks.set_default_key_block = [](std::span<const uint8_t, kKeyBlockBytes> b) { SetDefaultKeyBlock(b); };
-  sinks.set_macro_capacity = [](size_t bytes) { SetMacroCapacity(bytes); };
+  KeyboardFacts& keyboard = context_.keyboard;
+  sinks.set_default_key_block = [&keyboard](std::span<const uint8_t, kKeyBlockBytes> b) {
+    keyboard.SetDefaultKeyBlock(b);
+  };
+  sinks.set_macro_capacity = [&keyboard](size_t bytes) { keyboard.SetMacroCapacity(bytes); };
   monitor.SetKeyboardValueSinks(std::move(sinks));
   monitor.SetEventObserver([&](uint16_t usage) {
     if (usage == 0) return;  // the release that follows every event
@@ -1216,7 +1223,7 @@ int Cli::CmdWatch() {
       case kEventSpecialIconOff: what = "special state off"; break;
       default: what = "other"; break;
     }
-    print("event", "event " + Hex4(usage) + ": " + what, usage);
+    print("event", "event " + HexText(usage, 4) + ": " + what, usage);
   });
   g_stop = false;
   g_watching = true;
@@ -1292,7 +1299,8 @@ int Cli::Run() {
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCli(const ConfigContext& context, const std::vector<std::string>& args, std::ostream& out,
+           std::ostream& err) {
   Options options;
   std::string error;
   if (!ParseArgs(args, &options, &error)) {
@@ -1300,7 +1308,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return kExitUsage;
   }
   try {
-    Cli cli(std::move(options), out, err);
+    Cli cli(context, std::move(options), out, err);
     return cli.Run();
   } catch (const std::bad_alloc&) {
     err << kTool << ": out of memory\n";

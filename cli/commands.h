@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "model/config_context.h"
+
 namespace orvane {
 
 enum CliExitCode : int {
@@ -19,9 +21,10 @@ enum CliExitCode : int {
   kExitInvalidFile = 3,
 };
 
-// Runs the tool with its arguments (without the program name). Normal output goes to out,
-// messages and errors to err.
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// Runs the tool with its arguments (without the program name) on the configuration instances and
+// keyboard facts of context. Normal output goes to out, messages and errors to err.
+int RunCli(const ConfigContext& context, const std::vector<std::string>& args, std::ostream& out,
+           std::ostream& err);
 
 // Asks a running `watch` to end (async-signal-safe, for SIGINT/SIGTERM handlers).
 void RequestCliStop();

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "platform/format.h"
+
 namespace orvane {
 namespace {
 
@@ -85,24 +87,18 @@ JsonValue CapToJson(const HidCap& cap, bool button) {
 std::string CapLine(const HidCap& cap) {
   char buf[256];
   std::string usages = cap.usage_min == cap.usage_max
-                           ? Hex4(cap.usage_min)
-                           : Hex4(cap.usage_min) + "-" + Hex4(cap.usage_max);
+                           ? HexText(cap.usage_min, 4)
+                           : HexText(cap.usage_min, 4) + "-" + HexText(cap.usage_max, 4);
   std::snprintf(buf, sizeof buf,
                 "%-7s report %3u  page %s  usage %-13s %2u bit x %-4u logical %ld..%ld%s",
                 ReportTypeName(cap.report_type), unsigned(cap.report_id),
-                Hex4(cap.usage_page).c_str(), usages.c_str(), unsigned(cap.bit_size),
+                HexText(cap.usage_page, 4).c_str(), usages.c_str(), unsigned(cap.bit_size),
                 unsigned(cap.report_count), long(cap.logical_min), long(cap.logical_max),
                 cap.is_array ? "  array" : "");
   return buf;
 }
 
 }  // namespace
-
-std::string Hex4(uint32_t value) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%04X", value);
-  return buf;
-}
 
 bool DescriptorBytesFromFile(std::span<const uint8_t> file, std::vector<uint8_t>* out,
                              std::string* error) {
@@ -168,7 +164,7 @@ JsonValue CollectionToJson(const HidCollectionInfo& c) {
 
 std::string CollectionToText(const HidCollectionInfo& c, const std::string& indent) {
   std::string s;
-  s += indent + "usage page " + Hex4(c.usage_page) + ", usage " + Hex4(c.usage) + "\n";
+  s += indent + "usage page " + HexText(c.usage_page, 4) + ", usage " + HexText(c.usage, 4) + "\n";
   s += indent + "report lengths: input " + std::to_string(c.input_report_byte_length) +
        ", output " + std::to_string(c.output_report_byte_length) + ", feature " +
        std::to_string(c.feature_report_byte_length) + " (report ID byte included)\n";

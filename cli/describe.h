@@ -28,6 +28,4 @@ JsonValue CollectionToJson(const HidCollectionInfo& c);
 // The same as indented text lines, each starting with indent.
 std::string CollectionToText(const HidCollectionInfo& c, const std::string& indent);
 
-std::string Hex4(uint32_t value);  // "0x0C45"
-
 }  // namespace orvane

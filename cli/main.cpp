@@ -30,7 +30,11 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &sa, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
-  const int code = orvane::RunCli(args, std::cout, std::cerr);
+  // The process's configuration: the editing and applied instances and what the keyboard tells.
+  orvane::ProfileInstance editing;
+  orvane::ProfileInstance applied;
+  orvane::KeyboardFacts keyboard;
+  const int code = orvane::RunCli({editing, applied, keyboard}, args, std::cout, std::cerr);
   std::cout.flush();
   return code;
 }

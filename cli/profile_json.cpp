@@ -11,13 +11,11 @@
 #include "model/macro_record.h"
 #include "model/profile_config.h"
 #include "model/profile_file.h"
+#include "platform/format.h"
 
 namespace orvane {
 namespace {
 
-constexpr const char* kTypeNames[] = {"Default", "Disabled",  "SingleKey", "LaunchProgram",
-                                      "PlayMacro", "StopMacro", "PlayText",  "Media",
-                                      "Function"};
 constexpr size_t kMacroBase = kProfileImageSize;
 
 std::string Hex(std::span<const uint8_t> bytes) {
@@ -154,21 +152,21 @@ std::string Member(const std::string& path, const char* key) {
 JsonValue EntryToJson(int index, const KeyAction& e, const TextPool* texts, int slot) {
   JsonValue o = JsonValue::Object();
   if (index < kKeyTableSize) {
-    o.Set("key", HexCode(KeyCodeOf(index)));
+    o.Set("key", HexText(KeyCodeOf(index), kJsonCodeDigits));
   } else if (index < kGKeyEntriesEnd) {
     const int n = index - kGKeySetA;
     o.Set("gkey", std::string(n < 9 ? "A" : "B") + std::to_string(n % 9 + 1));
   } else {
     o.Set("index", index);
   }
-  if (const char* name = ActionTypeName(e.type)) o.Set("type", name);
+  if (const char* name = KeyActionTypeName(e.type)) o.Set("type", name);
   else o.Set("type", static_cast<int>(e.type));
-  if (e.code) o.Set("code", HexCode(e.code));
+  if (e.code) o.Set("code", HexText(e.code, kJsonCodeDigits));
   const std::u16string* text = (texts && HasText(e.type)) ? texts->Text(slot) : nullptr;
   if (text) {
     o.Set("text", Utf16ToUtf8(*text));
   } else if (e.value) {
-    if (e.type == kActionSingleKey) o.Set("value", HexCode(e.value));
+    if (e.type == kActionSingleKey) o.Set("value", HexText(e.value, kJsonCodeDigits));
     else o.Set("value", static_cast<int64_t>(e.value));
   }
   if (e.reserved1 || e.reserved2) {
@@ -197,7 +195,7 @@ JsonValue MacroToJson(const MacroRecord& m) {
   for (int i = 0; i < ValidActionCount(m); ++i) {
     const MacroAction& a = m.actions[size_t(i)];
     JsonValue ja = JsonValue::Object();
-    ja.Set("key", HexCode(a.keyCode));
+    ja.Set("key", HexText(a.keyCode, kJsonCodeDigits));
     if (a.direction == kPress) ja.Set("direction", "press");
     else if (a.direction == kRelease) ja.Set("direction", "release");
     else ja.Set("direction", static_cast<int>(a.direction));
@@ -235,7 +233,7 @@ bool EntryIndexFromJson(Reader& r, const JsonValue& o, const std::string& path, 
     if (!r.Int(*key, path + ".key", 0, 0xFFFF, &x)) return false;
     const int i = KeyIndexOf(static_cast<uint16_t>(x));
     if (i < 0 || i >= kKeyTableSize || KeyCodeOf(i) != x)
-      return r.Fail(path + ".key", HexCode(static_cast<uint32_t>(x)) + " is not a key code");
+      return r.Fail(path + ".key", HexText(static_cast<uint32_t>(x), kJsonCodeDigits) + " is not a key code");
     *index = i;
     return true;
   }
@@ -254,8 +252,8 @@ bool EntryIndexFromJson(Reader& r, const JsonValue& o, const std::string& path, 
 
 bool TypeFromJson(Reader& r, const JsonValue& v, const std::string& path, uint16_t* type) {
   if (v.IsString()) {
-    for (uint16_t t = 0; t < std::size(kTypeNames); ++t) {
-      if (v.AsString() == kTypeNames[t]) {
+    for (uint16_t t = 0; const char* name = KeyActionTypeName(t); ++t) {
+      if (v.AsString() == name) {
         *type = t;
         return true;
       }
@@ -402,16 +400,6 @@ bool MacroFromJson(Reader& r, const JsonValue& v, const std::string& path, Macro
 }
 
 }  // namespace
-
-const char* ActionTypeName(uint16_t type) {
-  return type < std::size(kTypeNames) ? kTypeNames[type] : nullptr;
-}
-
-std::string HexCode(uint32_t code) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%03X", code);
-  return buf;
-}
 
 bool ProfileToJson(std::span<const uint8_t> file, JsonValue* out, std::string* error) {
   auto fail = [&](const std::string& why) {

@@ -31,10 +31,8 @@ bool ProfileToJson(std::span<const uint8_t> file, JsonValue* out, std::string* e
 // The profile file a JSON form describes. False with *error naming the member at fault.
 bool ProfileFromJson(const JsonValue& json, std::vector<uint8_t>* file, std::string* error);
 
-// Entry type names as the JSON form writes them ("Default", "Disabled", "SingleKey", ...);
-// nullptr for a type above 8.
-const char* ActionTypeName(uint16_t type);
-// Key codes and other 16-bit codes as the JSON form writes them: "0x01E" (at least three digits).
-std::string HexCode(uint32_t code);
+// Entry types are written by name (KeyActionTypeName, model/profile_config.h); key codes and other
+// 16-bit codes as HexText with kJsonCodeDigits digits at least ("0x01E", platform/format.h).
+inline constexpr int kJsonCodeDigits = 3;
 
 }  // namespace orvane

@@ -14,6 +14,7 @@
 #include <span>
 
 #include "device/hid_device.h"
+#include "device/keyboard_format.h"
 
 namespace orvane {
 
@@ -24,13 +25,6 @@ constexpr int kResultStatusFailed = -102;  // reply status 0xFF
 constexpr int kResultStatusBusy = -103;    // reply status 0xFE
 constexpr int kResultBadArgument = -201;
 
-constexpr size_t kReportBytes = 64;
-constexpr size_t kReportDataBytes = 56;
-constexpr uint8_t kCommandReportId = 4;
-constexpr size_t kKeyBlockBytes = 378;
-constexpr size_t kSettingsBytes = 48;
-constexpr size_t kLightingRecordBytes = 42;
-constexpr size_t kColourPageBytes = 256;
 
 enum DeviceCommand : uint8_t {
   kCmdBeginAccess = 0x01,

@@ -34,21 +34,23 @@ bool Snapshot(const ProfileConfig& editing, ProfileConfig& applied) {
 
 }  // namespace
 
-int Apply(bool all_layers, CDeviceProtocol& device, IPrompt& prompt, const ITextSource& texts) {
-  ProfileInstance& editing = EditingInstance();
-  ProfileInstance& applied = AppliedInstance();
+int Apply(const ConfigContext& context, bool all_layers, CDeviceProtocol& device, IPrompt& prompt,
+          const ITextSource& texts) {
+  ProfileInstance& editing = context.editing;
+  ProfileInstance& applied = context.applied;
   auto editing_lock = editing.Acquire();  // the caller holds it already; taking it keeps the order
   auto device_lock = applied.Acquire();
   if (!Snapshot(editing.Config(), applied.Config())) return 0;
-  return WriteConfiguration(all_layers, device, prompt, texts);
+  return WriteConfiguration(context, all_layers, device, prompt, texts);
 }
 
 std::optional<ConfigurationWrite> PlanConfigurationWrite(const ProfileConfig& config,
-                                                         const std::vector<int>& layers) {
+                                                         const std::vector<int>& layers,
+                                                         const KeyboardFacts& keyboard) {
   if (!config.image) return std::nullopt;
   ConfigurationWrite plan;
   const MacroAreaSize sizes = MacroAreaSizes(config.macros);
-  const size_t capacity = MacroCapacity();
+  const size_t capacity = keyboard.MacroCapacity();
   plan.fits = sizes.withoutNames <= capacity;
   plan.with_names = sizes.withNames <= capacity;
   try {
@@ -58,7 +60,7 @@ std::optional<ConfigurationWrite> PlanConfigurationWrite(const ProfileConfig& co
     }
     // Key blocks are encoded from the applied macro array, a copy of the editing one made by
     // the same Apply, so the positions match without reaching back for the editing lock.
-    const KeyBlock defaults = DefaultKeyBlock();
+    const KeyBlock defaults = keyboard.DefaultKeyBlock();
     for (int layer : layers) {
       if (layer < 0 || layer > 2) return std::nullopt;
       plan.blocks.emplace_back(layer, EncodeKeyBlock(*config.image, layer, config.macros, defaults));
@@ -73,9 +75,10 @@ namespace {
 
 // Writes the applied instance's layers into the key blocks of the same numbers, with the macro
 // area, in one access bracket; the caller holds the device lock.
-int WriteLayers(const std::vector<int>& layers, CDeviceProtocol& device, IPrompt& prompt,
-                const ITextSource& texts) {
-  std::optional<ConfigurationWrite> plan = PlanConfigurationWrite(AppliedInstance().Config(), layers);
+int WriteLayers(const ConfigContext& context, const std::vector<int>& layers, CDeviceProtocol& device,
+                IPrompt& prompt, const ITextSource& texts) {
+  std::optional<ConfigurationWrite> plan =
+      PlanConfigurationWrite(context.applied.Config(), layers, context.keyboard);
   if (!plan) return 0;
   if (!plan->fits) {
     prompt.Notice(texts.Text("EXTRA_MACRO_TOO_LONG"), true);
@@ -94,33 +97,34 @@ int WriteLayers(const std::vector<int>& layers, CDeviceProtocol& device, IPrompt
 
 }  // namespace
 
-int WriteConfiguration(bool all_layers, CDeviceProtocol& device, IPrompt& prompt,
-                       const ITextSource& texts) {
-  ProfileInstance& applied = AppliedInstance();
+int WriteConfiguration(const ConfigContext& context, bool all_layers, CDeviceProtocol& device,
+                       IPrompt& prompt, const ITextSource& texts) {
+  ProfileInstance& applied = context.applied;
   auto device_lock = applied.Acquire();
   if (!applied.Config().image) return 0;
-  if (all_layers) return WriteLayers({0, 1, 2}, device, prompt, texts);
+  if (all_layers) return WriteLayers(context, {0, 1, 2}, device, prompt, texts);
   // The capacity notice comes before the profile is asked for, as for every write.
-  if (MacroAreaSizes(applied.Config().macros).withoutNames > MacroCapacity()) {
+  if (MacroAreaSizes(applied.Config().macros).withoutNames > context.keyboard.MacroCapacity()) {
     prompt.Notice(texts.Text("EXTRA_MACRO_TOO_LONG"), true);
     return 0;
   }
   const int current = device.CurrentProfile();
   if (current < 0 || current > 2) return 0;
-  return WriteLayers({current}, device, prompt, texts);
+  return WriteLayers(context, {current}, device, prompt, texts);
 }
 
-int ApplyLayer(int layer, CDeviceProtocol& device, IPrompt& prompt, const ITextSource& texts) {
+int ApplyLayer(const ConfigContext& context, int layer, CDeviceProtocol& device, IPrompt& prompt,
+               const ITextSource& texts) {
   if (layer < 0 || layer > 2) return 0;
-  ProfileInstance& editing = EditingInstance();
-  ProfileInstance& applied = AppliedInstance();
+  ProfileInstance& editing = context.editing;
+  ProfileInstance& applied = context.applied;
   auto editing_lock = editing.Acquire();
   auto device_lock = applied.Acquire();
   if (!Snapshot(editing.Config(), applied.Config())) return 0;
-  return WriteLayers({layer}, device, prompt, texts);
+  return WriteLayers(context, {layer}, device, prompt, texts);
 }
 
-int BuildImageFromKeyboard(const std::string& path, CDeviceProtocol& device,
+int BuildImageFromKeyboard(const KeyboardFacts& keyboard, const std::string& path, CDeviceProtocol& device,
                            const ITextSource& texts) {
   const int current = device.CurrentProfile();
   if (current < 0 || current > 3) return 0;
@@ -145,7 +149,7 @@ int BuildImageFromKeyboard(const std::string& path, CDeviceProtocol& device,
     ProfileConfig config;
     config.image = std::make_unique<ProfileImage>();
     WriteDeviceIdentity(*config.image);
-    const KeyBlock defaults = DefaultKeyBlock();
+    const KeyBlock defaults = keyboard.DefaultKeyBlock();
     for (int layer = 0; layer < 3; ++layer)
       DecodeKeyBlock(blocks[size_t(layer)], *config.image, layer, defaults);
     ClearLayer(*config.image, 3);

@@ -6,7 +6,8 @@
 //  - BuildImageFromKeyboard reads the three key blocks and the macro area and writes a profile
 //    file holding them (the keyboard keeps no texts, so launch and text entries cannot come back).
 //
-// The keyboard's default key block and macro capacity come from model/device_image.h.
+// Each takes what it acts on: the context's instances and keyboard facts (model/config_context.h),
+// or just the facts where no instance is involved.
 // LOCKS: Apply takes the editing lock, then the device lock (the applied instance's), and holds
 // both while it writes; the protocol takes its own I/O lock per report.
 #pragma once
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "device/protocol.h"
+#include "model/config_context.h"
 #include "model/device_image.h"
 #include "model/profile_config.h"
 #include "platform/prompt.h"
@@ -27,7 +29,8 @@ namespace orvane {
 // Snapshot of the editing instance into the applied instance, then WriteConfiguration. With
 // all_layers false only the keyboard's current profile's key block is written. 1 on success,
 // 0 on failure (nothing is written when the snapshot cannot be made).
-int Apply(bool all_layers, CDeviceProtocol& device, IPrompt& prompt, const ITextSource& texts);
+int Apply(const ConfigContext& context, bool all_layers, CDeviceProtocol& device, IPrompt& prompt,
+          const ITextSource& texts);
 
 // Writes the applied instance into the keyboard:
 //  - the macro area with names when it fits the capacity, without names (then the notice
@@ -37,13 +40,14 @@ int Apply(bool all_layers, CDeviceProtocol& device, IPrompt& prompt, const IText
 //    even when an earlier write failed.
 // 1 only when the macro area and every key block were written. A current profile the keyboard
 // cannot report (or outside 0-2) refuses a single-layer write before anything is sent.
-int WriteConfiguration(bool all_layers, CDeviceProtocol& device, IPrompt& prompt,
-                       const ITextSource& texts);
+int WriteConfiguration(const ConfigContext& context, bool all_layers, CDeviceProtocol& device,
+                       IPrompt& prompt, const ITextSource& texts);
 
 // Applies one layer: the same snapshot as Apply, then layer (0-2) of it is written into the
 // on-board profile of the same number, with the macro area. -201 is not used: a layer outside
 // 0-2 gives 0 with nothing sent.
-int ApplyLayer(int layer, CDeviceProtocol& device, IPrompt& prompt, const ITextSource& texts);
+int ApplyLayer(const ConfigContext& context, int layer, CDeviceProtocol& device, IPrompt& prompt,
+               const ITextSource& texts);
 
 // What one configuration write sends, encoded before anything is sent.
 struct ConfigurationWrite {
@@ -53,16 +57,18 @@ struct ConfigurationWrite {
   std::vector<std::pair<int, KeyBlock>> blocks;  // (layer = key block number, block)
 };
 
-// Encodes the macro area for the current capacity and the key blocks of the given layers (each
-// 0-2) from config, with the default key block in force. Nothing when memory runs out or config
+// Encodes the macro area for the keyboard's capacity and the key blocks of the given layers (each
+// 0-2) from config, with the keyboard's default key block. Nothing when memory runs out or config
 // has no image.
 std::optional<ConfigurationWrite> PlanConfigurationWrite(const ProfileConfig& config,
-                                                         const std::vector<int>& layers);
+                                                         const std::vector<int>& layers,
+                                                         const KeyboardFacts& keyboard);
 
 // Reads the keyboard's configuration and saves it as a profile file at path (replacing it
 // atomically). 1 on success; 0 when any read fails (the file is then left as it was) or the file
-// cannot be written. texts give the names of macros stored without names.
-int BuildImageFromKeyboard(const std::string& path, CDeviceProtocol& device,
+// cannot be written. texts give the names of macros stored without names; the key blocks are
+// read against the keyboard's default key block.
+int BuildImageFromKeyboard(const KeyboardFacts& keyboard, const std::string& path, CDeviceProtocol& device,
                            const ITextSource& texts);
 
 }  // namespace orvane

@@ -1,9 +1,7 @@
-// Key block encoding and decoding, and the run-wide default block and macro capacity.
+// Key block encoding and decoding, and what the program learns from the keyboard.
 #include "model/device_image.h"
 
 #include <algorithm>
-#include <atomic>
-#include <mutex>
 
 #include "model/key_table.h"
 
@@ -44,16 +42,12 @@ constexpr KeyBlock kCompiledDefaultBlock = {
 };
 // clang-format on
 
-std::mutex g_default_mutex;
-KeyBlock g_default_block = kCompiledDefaultBlock;
-std::atomic<size_t> g_macro_capacity{0};
-
 struct Entry3 {
   uint8_t kind, b1, b2;
   bool operator==(const Entry3&) const = default;
 };
 
-Entry3 EntryAtPosition(std::span<const uint8_t, kKeyBlockSize> block, int p) {
+Entry3 EntryAtPosition(std::span<const uint8_t, kKeyBlockBytes> block, int p) {
   const size_t at = size_t(p) * 3;
   return {block[at], block[at + 1], block[at + 2]};
 }
@@ -100,27 +94,24 @@ Entry3 EntryOfAction(const KeyAction& action, Entry3 def, std::span<const MacroR
 
 const KeyBlock& CompiledDefaultKeyBlock() { return kCompiledDefaultBlock; }
 
-std::array<uint8_t, 378> DefaultKeyBlock() {
-  std::lock_guard lock(g_default_mutex);
-  return g_default_block;
+KeyBlock KeyboardFacts::DefaultKeyBlock() const {
+  std::lock_guard lock(mutex_);
+  return default_block_;
 }
 
-void SetDefaultKeyBlock(std::span<const uint8_t, 378> block) {
-  std::lock_guard lock(g_default_mutex);
-  std::copy(block.begin(), block.end(), g_default_block.begin());
+void KeyboardFacts::SetDefaultKeyBlock(std::span<const uint8_t, kKeyBlockBytes> block) {
+  std::lock_guard lock(mutex_);
+  std::copy(block.begin(), block.end(), default_block_.begin());
 }
 
-size_t MacroCapacity() { return g_macro_capacity.load(); }
-void SetMacroCapacity(size_t bytes) { g_macro_capacity.store(bytes); }
-
-uint16_t KeyCodeOfBlockEntry(std::span<const uint8_t, kKeyBlockSize> block, int position) {
+uint16_t KeyCodeOfBlockEntry(std::span<const uint8_t, kKeyBlockBytes> block, int position) {
   if (position < 0 || position >= kKeyBlockEntryCount) return 0;
   const Entry3 e = EntryAtPosition(block, position);
   return KeyCodeOfDefaultEntry(e.kind, e.b1, e.b2);
 }
 
 KeyBlock EncodeKeyBlock(const ProfileImage& image, int layer, std::span<const MacroRecord> macros,
-                        std::span<const uint8_t, kKeyBlockSize> defaults) {
+                        std::span<const uint8_t, kKeyBlockBytes> defaults) {
   KeyBlock out;
   std::copy(defaults.begin(), defaults.end(), out.begin());
   if (layer < 0 || layer >= kLayerCount) return out;
@@ -137,8 +128,8 @@ KeyBlock EncodeKeyBlock(const ProfileImage& image, int layer, std::span<const Ma
   return out;
 }
 
-void DecodeKeyBlock(std::span<const uint8_t, kKeyBlockSize> block, ProfileImage& image, int layer,
-                    std::span<const uint8_t, kKeyBlockSize> defaults) {
+void DecodeKeyBlock(std::span<const uint8_t, kKeyBlockBytes> block, ProfileImage& image, int layer,
+                    std::span<const uint8_t, kKeyBlockBytes> defaults) {
   if (layer < 0 || layer >= kLayerCount) return;
   ClearLayer(image, layer);
   for (int p = 0; p < kKeyBlockEntryCount; ++p) {

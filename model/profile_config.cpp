@@ -251,14 +251,4 @@ void ProfileInstance::Discard() {
   config_.Free();
 }
 
-ProfileInstance& EditingInstance() {
-  static ProfileInstance instance;
-  return instance;
-}
-
-ProfileInstance& AppliedInstance() {
-  static ProfileInstance instance;
-  return instance;
-}
-
 }  // namespace orvane

@@ -12,10 +12,11 @@
 //    image (profile file, applied instance) the texts live instead in one buffer and the entries'
 //    `value` holds their offsets.
 //
-// Two instances live while the program runs, each behind its own recursive lock:
-//  - EditingInstance(), guarded by the editing lock: the dialogs change it, profile files load
+// Two instances live while the program runs, each behind its own recursive lock (the program's
+// entry owns them and hands them on, see model/config_context.h):
+//  - the editing instance, guarded by the editing lock: the dialogs change it, profile files load
 //    into and save from it;
-//  - AppliedInstance(), guarded by the device lock: the snapshot written to the keyboard.
+//  - the applied instance, guarded by the device lock: the snapshot written to the keyboard.
 // LOCK ORDER: a thread that needs both takes the editing lock first, then the device lock (and
 // only after those the device I/O lock). Never the other way round.
 // An instance is replaced or discarded only as a whole, under its lock.
@@ -211,10 +212,6 @@ class ProfileInstance {
   mutable std::recursive_mutex mutex_;
   ProfileConfig config_;
 };
-
-// The process's two instances (see the lock order at the top of this file).
-ProfileInstance& EditingInstance();
-ProfileInstance& AppliedInstance();
 
 // MacroPosition over an instance's array, under that instance's lock.
 int MacroPosition(const ProfileInstance& instance, uint16_t id);

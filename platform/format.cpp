@@ -137,4 +137,10 @@ std::string FormatChecked(std::string_view format, std::initializer_list<FormatA
   return out;
 }
 
+std::string HexText(uint32_t value, int min_digits) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%0*X", min_digits < 1 ? 1 : min_digits > 8 ? 8 : min_digits, unsigned(value));
+  return buf;
+}
+
 }  // namespace orvane

@@ -23,4 +23,8 @@ std::string FormatChecked(std::string_view format, std::initializer_list<FormatA
 // e.g. FormatAccepts("Error in %s", "s").
 bool FormatAccepts(std::string_view format, std::string_view kinds);
 
+// "0x" and the value in upper-case hex digits, at least min_digits of them (1 to 8):
+// HexText(0x1E, 3) is "0x01E", HexText(0x0C45, 4) is "0x0C45".
+std::string HexText(uint32_t value, int min_digits);
+
 }  // namespace orvane

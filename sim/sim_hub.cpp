@@ -35,7 +35,7 @@ const std::vector<uint8_t> kVendorNodeDescriptor = {
     0xC0,
     // Vendor command channel: 63 data bytes each way behind report ID 4.
     0x06, 0x1C, 0xFF, 0x09, 0x92, 0xA1, 0x01,  // Usage Page 0xFF1C, Usage 0x92, Application
-    0x85, kSimCommandReportId,                  // Report ID
+    0x85, kCommandReportId,                  // Report ID
     0x15, 0x00, 0x26, 0xFF, 0x00,              // Logical 0..255
     0x75, 0x08, 0x95, 0x3F,                    // 8 bits x 63
     0x09, 0x01, 0x81, 0x02,                    // Input (Data, Var, Abs)

@@ -32,7 +32,7 @@ constexpr uint8_t kCmdBootMode = 0xEE;
 uint8_t ReadSpace(const uint8_t* space, size_t space_size, size_t address, size_t count,
                   uint8_t* out) {
   if (address >= space_size) return kSimStatusFailed;
-  count = std::min(count, kSimReportDataBytes);
+  count = std::min(count, kReportDataBytes);
   const size_t n = std::min(count, space_size - address);
   std::memcpy(out, space + address, n);
   return kSimStatusOk;
@@ -41,7 +41,7 @@ uint8_t ReadSpace(const uint8_t* space, size_t space_size, size_t address, size_
 // A write must fit the space entirely; otherwise nothing is stored.
 uint8_t WriteSpace(uint8_t* space, size_t space_size, size_t address, size_t count,
                    const uint8_t* data) {
-  if (count > kSimReportDataBytes || address > space_size || count > space_size - address) {
+  if (count > kReportDataBytes || address > space_size || count > space_size - address) {
     return kSimStatusFailed;
   }
   std::memcpy(space + address, data, count);
@@ -61,7 +61,7 @@ CSimKeyboard::CSimKeyboard(SimMemory memory) : memory_(std::move(memory)) { memo
 
 uint16_t CSimKeyboard::Checksum(const uint8_t* report64) {
   uint32_t sum = 0;
-  for (size_t i = 3; i < kSimReportBytes; ++i) sum += report64[i];
+  for (size_t i = 3; i < kReportBytes; ++i) sum += report64[i];
   return static_cast<uint16_t>(sum & 0xFFFF);
 }
 
@@ -75,9 +75,9 @@ SimReport CSimKeyboard::ConsumerReport(uint16_t usage) {
 
 SimOutcome CSimKeyboard::HandleRequest(const uint8_t* data, size_t size) {
   SimOutcome outcome;
-  if (data == nullptr || size == 0 || data[0] != kSimCommandReportId) return outcome;
+  if (data == nullptr || size == 0 || data[0] != kCommandReportId) return outcome;
   SimReport request{};
-  std::memcpy(request.data(), data, std::min(size, kSimReportBytes));
+  std::memcpy(request.data(), data, std::min(size, kReportBytes));
 
   std::lock_guard<std::mutex> lock(mutex_);
   if (requests_.size() >= kLogLimit) requests_.erase(requests_.begin(), requests_.begin() + kLogLimit / 2);
@@ -94,7 +94,7 @@ SimOutcome CSimKeyboard::HandleRequest(const uint8_t* data, size_t size) {
   if (CountDown(&faults_.no_reply)) return outcome;
 
   SimReport reply{};
-  reply[0] = kSimCommandReportId;
+  reply[0] = kCommandReportId;
   std::memcpy(&reply[3], &request[3], 4);  // command, length, address echoed
   bool error_now = false;
   if (faults_.error_status_after > 0) {
@@ -131,17 +131,17 @@ uint8_t CSimKeyboard::Execute(const uint8_t* request, uint8_t* reply_data) {
     case kCmdTest:
       return kSimStatusOk;
     case kCmdReadSettings:
-      std::memcpy(reply_data, memory_.settings.data(), kSimSettingsBytes);
+      std::memcpy(reply_data, memory_.settings.data(), kSettingsBytes);
       return kSimStatusOk;
     case kCmdWriteSettings:
-      if (count != kSimSettingsBytes || address != 0) return kSimStatusFailed;
-      std::memcpy(memory_.settings.data(), data, kSimSettingsBytes);
+      if (count != kSettingsBytes || address != 0) return kSimStatusFailed;
+      std::memcpy(memory_.settings.data(), data, kSettingsBytes);
       memory_.FitMacroArea();
       return kSimStatusOk;
     case kCmdReadLighting:
     case kCmdWriteLighting: {
       uint8_t* space = memory_.lighting[0].data();
-      const size_t size = kSimProfiles * kSimLightingRecordBytes;  // records are contiguous
+      const size_t size = kSimProfiles * kLightingRecordBytes;  // records are contiguous
       return command == kCmdReadLighting ? ReadSpace(space, size, address, count, reply_data)
                                          : WriteSpace(space, size, address, count, data);
     }
@@ -149,29 +149,29 @@ uint8_t CSimKeyboard::Execute(const uint8_t* request, uint8_t* reply_data) {
     case kCmdWriteKeyBlock: {
       const size_t block = address >> 9;
       const size_t offset = address & 0x1FF;
-      if (block >= kSimKeyBlocks || count > kSimReportDataBytes ||
-          offset + count > kSimKeyBlockBytes) {
+      if (block >= kSimKeyBlocks || count > kReportDataBytes ||
+          offset + count > kKeyBlockBytes) {
         return kSimStatusFailed;
       }
       uint8_t* space = memory_.key_blocks[block].data();
       return command == kCmdReadKeyBlock
-                 ? ReadSpace(space, kSimKeyBlockBytes, offset, count, reply_data)
-                 : WriteSpace(space, kSimKeyBlockBytes, offset, count, data);
+                 ? ReadSpace(space, kKeyBlockBytes, offset, count, reply_data)
+                 : WriteSpace(space, kKeyBlockBytes, offset, count, data);
     }
     case kCmdReadDefaultBlock:
-      if (count > kSimReportDataBytes || address + count > kSimKeyBlockBytes) return kSimStatusFailed;
-      return ReadSpace(memory_.default_key_block.data(), kSimKeyBlockBytes, address, count, reply_data);
+      if (count > kReportDataBytes || address + count > kKeyBlockBytes) return kSimStatusFailed;
+      return ReadSpace(memory_.default_key_block.data(), kKeyBlockBytes, address, count, reply_data);
     case kCmdReadMacro:
     case kCmdWriteMacro: {
       std::vector<uint8_t>& area = memory_.macro_area;
-      if (count > kSimReportDataBytes || address + count > area.size()) return kSimStatusFailed;
+      if (count > kReportDataBytes || address + count > area.size()) return kSimStatusFailed;
       return command == kCmdReadMacro ? ReadSpace(area.data(), area.size(), address, count, reply_data)
                                       : WriteSpace(area.data(), area.size(), address, count, data);
     }
     case kCmdReadColour:
     case kCmdWriteColour: {
       uint8_t* space = memory_.colour_pages[0].data();
-      const size_t size = kSimProfiles * kSimColourPageBytes;
+      const size_t size = kSimProfiles * kColourPageBytes;
       return command == kCmdReadColour ? ReadSpace(space, size, address, count, reply_data)
                                        : WriteSpace(space, size, address, count, data);
     }

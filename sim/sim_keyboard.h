@@ -19,15 +19,12 @@
 
 namespace orvane {
 
-constexpr size_t kSimReportBytes = 64;
-constexpr size_t kSimReportDataBytes = 56;
-constexpr uint8_t kSimCommandReportId = 4;
 constexpr uint8_t kSimConsumerReportId = 2;
 constexpr uint8_t kSimStatusOk = 0x01;
 constexpr uint8_t kSimStatusFailed = 0xFF;
 constexpr uint8_t kSimStatusBusy = 0xFE;
 
-using SimReport = std::array<uint8_t, kSimReportBytes>;
+using SimReport = std::array<uint8_t, kReportBytes>;
 
 // What the firmware does with one output report.
 struct SimOutcome {

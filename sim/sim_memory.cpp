@@ -7,7 +7,7 @@ namespace orvane {
 
 namespace {
 
-constexpr std::array<uint8_t, kSimKeyBlockBytes> MakeFactoryKeyBlock() {
+constexpr std::array<uint8_t, kKeyBlockBytes> MakeFactoryKeyBlock() {
   // Positions 0-111; 112-125 are empty.
   constexpr uint8_t kEntries[112][3] = {
       {5, 0, 0}, {5, 0, 0}, {5, 0, 0}, {5, 0, 0}, {5, 0, 0}, {5, 0, 0}, {0, 0, 0}, {0, 0, 0},
@@ -25,15 +25,15 @@ constexpr std::array<uint8_t, kSimKeyBlockBytes> MakeFactoryKeyBlock() {
       {2, 2, 0x44}, {2, 2, 0x2D}, {2, 2, 0x2F}, {2, 2, 0x34}, {2, 1, 0x20}, {2, 2, 0x4F}, {2, 2, 0x4D}, {0, 0, 0},
       {2, 2, 0x45}, {2, 2, 0x2E}, {2, 2, 0x30}, {2, 2, 0x31}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0},
   };
-  std::array<uint8_t, kSimKeyBlockBytes> block{};
+  std::array<uint8_t, kKeyBlockBytes> block{};
   for (size_t p = 0; p < 112; ++p) {
     for (size_t b = 0; b < 3; ++b) block[p * 3 + b] = kEntries[p][b];
   }
   return block;
 }
 
-constexpr std::array<uint8_t, kSimColourPageBytes> MakeFactoryColourPage() {
-  std::array<uint8_t, kSimColourPageBytes> page{};
+constexpr std::array<uint8_t, kColourPageBytes> MakeFactoryColourPage() {
+  std::array<uint8_t, kColourPageBytes> page{};
   constexpr uint8_t kHead[4] = {0x00, 0x08, 0x0C, 0x08};  // user mode 0 lights W, A, S, D
   for (size_t i = 0; i < 4; ++i) page[i] = kHead[i];
   page[63] = 0x25;
@@ -57,8 +57,8 @@ constexpr uint8_t kFactoryModes[kSimSettingsModeCount] = {
 
 }  // namespace
 
-const std::array<uint8_t, kSimKeyBlockBytes> kSimFactoryKeyBlock = MakeFactoryKeyBlock();
-const std::array<uint8_t, kSimColourPageBytes> kSimFactoryColourPage = MakeFactoryColourPage();
+const std::array<uint8_t, kKeyBlockBytes> kSimFactoryKeyBlock = MakeFactoryKeyBlock();
+const std::array<uint8_t, kColourPageBytes> kSimFactoryColourPage = MakeFactoryColourPage();
 
 SimMemory SimMemory::Factory() {
   SimMemory m;
@@ -91,14 +91,14 @@ std::vector<uint8_t> SimMemory::Serialize() const {
   std::memcpy(p + kSimFileSettingsOffset, settings.data(), settings.size());
   std::memcpy(p + kSimFileDefaultBlockOffset, default_key_block.data(), default_key_block.size());
   for (size_t i = 0; i < kSimKeyBlocks; ++i) {
-    std::memcpy(p + kSimFileKeyBlocksOffset + i * kSimKeyBlockBytes, key_blocks[i].data(),
-                kSimKeyBlockBytes);
+    std::memcpy(p + kSimFileKeyBlocksOffset + i * kKeyBlockBytes, key_blocks[i].data(),
+                kKeyBlockBytes);
   }
   for (size_t i = 0; i < kSimProfiles; ++i) {
-    std::memcpy(p + kSimFileLightingOffset + i * kSimLightingRecordBytes, lighting[i].data(),
-                kSimLightingRecordBytes);
-    std::memcpy(p + kSimFileColourOffset + i * kSimColourPageBytes, colour_pages[i].data(),
-                kSimColourPageBytes);
+    std::memcpy(p + kSimFileLightingOffset + i * kLightingRecordBytes, lighting[i].data(),
+                kLightingRecordBytes);
+    std::memcpy(p + kSimFileColourOffset + i * kColourPageBytes, colour_pages[i].data(),
+                kColourPageBytes);
   }
   p[kSimFileBootFlagOffset] = boot_mode;
   if (!macro_area.empty()) std::memcpy(p + kSimFileMacroOffset, macro_area.data(), macro_area.size());
@@ -114,17 +114,17 @@ bool SimMemory::Deserialize(const uint8_t* data, size_t size, SimMemory* out, st
   const size_t macro = size_t{data[kSimFileSettingsOffset + kSimSettingsCapacityByte]} * kSimMacroUnitBytes;
   if (size != kSimFileMacroOffset + macro) return fail("memory file length does not match its macro capacity");
   SimMemory m;
-  std::memcpy(m.settings.data(), data + kSimFileSettingsOffset, kSimSettingsBytes);
-  std::memcpy(m.default_key_block.data(), data + kSimFileDefaultBlockOffset, kSimKeyBlockBytes);
+  std::memcpy(m.settings.data(), data + kSimFileSettingsOffset, kSettingsBytes);
+  std::memcpy(m.default_key_block.data(), data + kSimFileDefaultBlockOffset, kKeyBlockBytes);
   for (size_t i = 0; i < kSimKeyBlocks; ++i) {
-    std::memcpy(m.key_blocks[i].data(), data + kSimFileKeyBlocksOffset + i * kSimKeyBlockBytes,
-                kSimKeyBlockBytes);
+    std::memcpy(m.key_blocks[i].data(), data + kSimFileKeyBlocksOffset + i * kKeyBlockBytes,
+                kKeyBlockBytes);
   }
   for (size_t i = 0; i < kSimProfiles; ++i) {
-    std::memcpy(m.lighting[i].data(), data + kSimFileLightingOffset + i * kSimLightingRecordBytes,
-                kSimLightingRecordBytes);
-    std::memcpy(m.colour_pages[i].data(), data + kSimFileColourOffset + i * kSimColourPageBytes,
-                kSimColourPageBytes);
+    std::memcpy(m.lighting[i].data(), data + kSimFileLightingOffset + i * kLightingRecordBytes,
+                kLightingRecordBytes);
+    std::memcpy(m.colour_pages[i].data(), data + kSimFileColourOffset + i * kColourPageBytes,
+                kColourPageBytes);
   }
   m.boot_mode = data[kSimFileBootFlagOffset] != 0 ? 1 : 0;
   m.macro_area.assign(data + kSimFileMacroOffset, data + size);

@@ -21,22 +21,20 @@
 #include <string>
 #include <vector>
 
+#include "device/keyboard_format.h"
+
 namespace orvane {
 
-constexpr size_t kSimSettingsBytes = 48;
-constexpr size_t kSimKeyBlockBytes = 378;
 constexpr size_t kSimKeyBlocks = 3;
-constexpr size_t kSimLightingRecordBytes = 42;
-constexpr size_t kSimColourPageBytes = 256;
 constexpr size_t kSimProfiles = 3;
 constexpr size_t kSimMacroUnitBytes = 128;
 
 constexpr size_t kSimFileSettingsOffset = 0;
-constexpr size_t kSimFileDefaultBlockOffset = kSimFileSettingsOffset + kSimSettingsBytes;
-constexpr size_t kSimFileKeyBlocksOffset = kSimFileDefaultBlockOffset + kSimKeyBlockBytes;
-constexpr size_t kSimFileLightingOffset = kSimFileKeyBlocksOffset + kSimKeyBlocks * kSimKeyBlockBytes;
-constexpr size_t kSimFileColourOffset = kSimFileLightingOffset + kSimProfiles * kSimLightingRecordBytes;
-constexpr size_t kSimFileBootFlagOffset = kSimFileColourOffset + kSimProfiles * kSimColourPageBytes;
+constexpr size_t kSimFileDefaultBlockOffset = kSimFileSettingsOffset + kSettingsBytes;
+constexpr size_t kSimFileKeyBlocksOffset = kSimFileDefaultBlockOffset + kKeyBlockBytes;
+constexpr size_t kSimFileLightingOffset = kSimFileKeyBlocksOffset + kSimKeyBlocks * kKeyBlockBytes;
+constexpr size_t kSimFileColourOffset = kSimFileLightingOffset + kSimProfiles * kLightingRecordBytes;
+constexpr size_t kSimFileBootFlagOffset = kSimFileColourOffset + kSimProfiles * kColourPageBytes;
 constexpr size_t kSimFileMacroOffset = kSimFileBootFlagOffset + 1;
 
 // Byte positions inside the settings record that the firmware itself interprets.
@@ -46,16 +44,16 @@ constexpr size_t kSimSettingsModesOffset = 16;
 constexpr size_t kSimSettingsModeCount = 32;
 
 // The factory key assignment compiled into the firmware (126 entries of kind, b1, b2).
-extern const std::array<uint8_t, kSimKeyBlockBytes> kSimFactoryKeyBlock;
+extern const std::array<uint8_t, kKeyBlockBytes> kSimFactoryKeyBlock;
 // The factory colour page (key masks of the three user modes and the light layout).
-extern const std::array<uint8_t, kSimColourPageBytes> kSimFactoryColourPage;
+extern const std::array<uint8_t, kColourPageBytes> kSimFactoryColourPage;
 
 struct SimMemory {
-  std::array<uint8_t, kSimSettingsBytes> settings{};
-  std::array<uint8_t, kSimKeyBlockBytes> default_key_block{};
-  std::array<std::array<uint8_t, kSimKeyBlockBytes>, kSimKeyBlocks> key_blocks{};
-  std::array<std::array<uint8_t, kSimLightingRecordBytes>, kSimProfiles> lighting{};
-  std::array<std::array<uint8_t, kSimColourPageBytes>, kSimProfiles> colour_pages{};
+  std::array<uint8_t, kSettingsBytes> settings{};
+  std::array<uint8_t, kKeyBlockBytes> default_key_block{};
+  std::array<std::array<uint8_t, kKeyBlockBytes>, kSimKeyBlocks> key_blocks{};
+  std::array<std::array<uint8_t, kLightingRecordBytes>, kSimProfiles> lighting{};
+  std::array<std::array<uint8_t, kColourPageBytes>, kSimProfiles> colour_pages{};
   uint8_t boot_mode = 0;
   std::vector<uint8_t> macro_area;  // always settings[11] x 128 bytes
 

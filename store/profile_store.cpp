@@ -96,7 +96,7 @@ int ValidateProfileFile(const std::string& path, IPrompt& prompt, const ITextSou
   return 0;
 }
 
-int LoadProfileFile(const std::string& path) {
+int LoadProfileFile(ProfileInstance& editing, const std::string& path) {
   ReadOnlyFile file(path);
   if (!file.IsOpen()) return 0;
   uint64_t size = 0;
@@ -118,14 +118,12 @@ int LoadProfileFile(const std::string& path) {
     return 0;
   }
   if (!config.image) return 0;
-  ProfileInstance& editing = EditingInstance();
   auto lock = editing.Acquire();
   editing.Replace(std::move(config));
   return complete ? 1 : 0;
 }
 
-bool SaveProfileFile(const std::string& path) {
-  ProfileInstance& editing = EditingInstance();
+bool SaveProfileFile(ProfileInstance& editing, const std::string& path) {
   std::optional<std::vector<uint8_t>> bytes;
   {
     auto lock = editing.Acquire();
@@ -134,19 +132,18 @@ bool SaveProfileFile(const std::string& path) {
   return bytes && WriteFileAtomic(path, *bytes);
 }
 
-int SaveCacheFile() {
+int SaveCacheFile(ProfileInstance& editing) {
   const std::string path = CacheFile(0);
   if (!FileExists(path)) return 0;
-  return SaveProfileFile(path) ? 1 : 0;
+  return SaveProfileFile(editing, path) ? 1 : 0;
 }
 
-int CreateDefaultProfile(const std::string& path, bool in_memory) {
+int CreateDefaultProfile(ProfileInstance& editing, const std::string& path, bool in_memory) {
   std::unique_ptr<ProfileImage> image = NewDefaultImage();
   if (!image) return 0;
   if (in_memory) {
     ProfileConfig config;
     config.image = std::move(image);
-    ProfileInstance& editing = EditingInstance();
     auto lock = editing.Acquire();
     editing.Replace(std::move(config));
     return 1;
@@ -158,20 +155,21 @@ int CreateDefaultProfile(const std::string& path, bool in_memory) {
   }
 }
 
-int ReloadFromKeyboard(CDeviceProtocol& device, const ITextSource& texts, IMainWindowLink& link) {
+int ReloadFromKeyboard(const ConfigContext& context, CDeviceProtocol& device, const ITextSource& texts,
+                       IMainWindowLink& link) {
   const std::string cache = CacheFile(0);  // creates the folder when missing
   const int current = device.CurrentProfile();
   // The keyboard is read without the editing lock; only the replacement needs it.
-  const bool built = current >= 0 && BuildImageFromKeyboard(cache, device, texts) == 1;
-  ProfileInstance& editing = EditingInstance();
+  const bool built = current >= 0 && BuildImageFromKeyboard(context.keyboard, cache, device, texts) == 1;
+  ProfileInstance& editing = context.editing;
   {
     auto lock = editing.Acquire();
     editing.Discard();
     // A cache file that was just written but cannot be read back is treated like an unreadable
     // keyboard, so the editing instance is never left without an image.
-    if (!built || LoadProfileFile(cache) != 1 || !editing.Config().image) {
+    if (!built || LoadProfileFile(editing, cache) != 1 || !editing.Config().image) {
       editing.Discard();
-      CreateDefaultProfile(std::string(), true);
+      CreateDefaultProfile(editing, std::string(), true);
     }
     link.RefreshKeyMatrix();
   }

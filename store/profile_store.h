@@ -1,8 +1,8 @@
 // The profile store: profile files (".orv"), the per-user cache file that mirrors what the
 // keyboard holds, and default profiles. The file format itself is model/profile_file.h.
 //
-// Every operation here works on the editing instance (model/profile_config.h) and takes the
-// editing lock itself while it reads or replaces it (the lock is recursive, so callers that
+// Every operation here works on the editing instance it is given (model/profile_config.h) and
+// takes the editing lock itself while it reads or replaces it (the lock is recursive, so callers that
 // already hold it may call in). Saves never leave a half-written file: they write a temporary
 // file beside the target and rename it over. Validation and loading only read.
 #pragma once
@@ -11,6 +11,8 @@
 #include <string>
 
 #include "device/protocol.h"
+#include "model/config_context.h"
+#include "model/profile_config.h"
 #include "platform/main_window_link.h"
 #include "platform/prompt.h"
 #include "platform/text_source.h"
@@ -42,22 +44,24 @@ int ValidateProfileFile(const std::string& path, IPrompt& prompt, const ITextSou
 // short file are left out, texts outside the pool are left empty. 1 on success; 0 when the file
 // is missing, unreadable, shorter than the image or too large (the editing instance is then left
 // as it was), or when memory ran out unpacking texts (the texts so far are kept).
-int LoadProfileFile(const std::string& path);
+int LoadProfileFile(ProfileInstance& editing, const std::string& path);
 
 // Writes the editing instance to path (header rewritten, texts packed). False, with any old file
 // unchanged, when the editing instance is empty or any step of the write fails.
-bool SaveProfileFile(const std::string& path);
+bool SaveProfileFile(ProfileInstance& editing, const std::string& path);
 
 // SaveProfileFile to the cache file, only when it already exists: 1 when written, 0 otherwise.
-int SaveCacheFile();
+int SaveCacheFile(ProfileInstance& editing);
 
 // A default configuration (no macros, no texts). in_memory: it becomes the editing instance;
 // otherwise it is written to path. 1 on success, 0 on failure.
-int CreateDefaultProfile(const std::string& path, bool in_memory);
+int CreateDefaultProfile(ProfileInstance& editing, const std::string& path, bool in_memory);
 
-// Makes the editing instance what the keyboard holds, through the cache file; when the keyboard
-// cannot be read it becomes the default configuration and the cache file keeps its old content.
-// Then the key matrix is redrawn and the Apply button disabled. Returns 1.
-int ReloadFromKeyboard(CDeviceProtocol& device, const ITextSource& texts, IMainWindowLink& link);
+// Makes the context's editing instance what the keyboard holds, through the cache file (key blocks
+// read against the context's default key block); when the keyboard cannot be read it becomes the
+// default configuration and the cache file keeps its old content. Then the key matrix is redrawn
+// and the Apply button disabled. Returns 1.
+int ReloadFromKeyboard(const ConfigContext& context, CDeviceProtocol& device, const ITextSource& texts,
+                       IMainWindowLink& link);
 
 }  // namespace orvane

@@ -431,17 +431,20 @@ TEST(CliPermission, AKeyboardWithoutPermissionIsNamedWithTheUdevHint) {
   ScratchFolder dir;
   LockedBackend locked;
   SetDefaultHidBackend(&locked);
+  ProfileInstance editing, applied;
+  KeyboardFacts keyboard;
+  const ConfigContext context{editing, applied, keyboard};
   std::ostringstream out, err;
-  EXPECT_EQ(RunCli({"info"}, out, err), 1);
+  EXPECT_EQ(RunCli(context, {"info"}, out, err), 1);
   EXPECT_TRUE(Contains(err.str(), "the keyboard is plugged in (/dev/hidraw7), but this user may "
                                   "not open it: install the udev rule"))
       << err.str();
   std::ostringstream lout, lerr;
-  EXPECT_EQ(RunCli({"list"}, lout, lerr), 0);
+  EXPECT_EQ(RunCli(context, {"list"}, lout, lerr), 0);
   EXPECT_TRUE(Contains(lout.str(), "/dev/hidraw7  0x0C45:7650  VELMORA Q5  NO PERMISSION")) << lout.str();
   EXPECT_TRUE(Contains(lout.str(), "install the udev rule")) << lout.str();
   std::ostringstream jout, jerr;
-  EXPECT_EQ(RunCli({"--json", "list"}, jout, jerr), 0);
+  EXPECT_EQ(RunCli(context, {"--json", "list"}, jout, jerr), 0);
   JsonValue v;
   std::string error;
   ASSERT_TRUE(ParseJson(jout.str(), &v, &error)) << error;

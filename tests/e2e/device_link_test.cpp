@@ -322,7 +322,7 @@ TEST_F(E2e, SigtermUnmountsAndTheStateFileKeepsTheMemory) {
   const auto bytes = ReadWholeFile(state);
   ASSERT_TRUE(bytes.has_value());
   ASSERT_EQ(bytes->size(), kSimFileMacroOffset + 8192);
-  EXPECT_EQ((*bytes)[kSimFileKeyBlocksOffset + kSimKeyBlockBytes], 0x3D);
+  EXPECT_EQ((*bytes)[kSimFileKeyBlocksOffset + kKeyBlockBytes], 0x3D);
   EXPECT_EQ((*bytes)[kSimFileKeyBlocksOffset], kSimFactoryKeyBlock[0]);
 
   StartServer({"--state", state});

@@ -21,6 +21,7 @@
 namespace orvane {
 namespace {
 
+using testing_support::ConfigState;
 using testing_support::SimKeyboardLink;
 
 constexpr uint16_t kMacroIds[] = {5, 2, 9};
@@ -128,20 +129,18 @@ class ApplyTest : public ::testing::Test {
     file_ = dir_ + "/keyboard.orv";
   }
   void TearDown() override {
-    EditingInstance().Discard();
-    AppliedInstance().Discard();
     std::remove(file_.c_str());
     rmdir(dir_.c_str());
   }
 
-  void Edit(ProfileConfig c) { EditingInstance().Replace(std::move(c)); }
+  void Edit(ProfileConfig c) { state_.editing.Replace(std::move(c)); }
   int DoApply(bool all_layers) {
-    auto lock = EditingInstance().Acquire();
-    return Apply(all_layers, link_.Proto(), prompt_, texts_);
+    auto lock = state_.editing.Acquire();
+    return Apply(state_.Context(), all_layers, link_.Proto(), prompt_, texts_);
   }
   ProfileConfig ReadBack() {
     ProfileConfig back;
-    EXPECT_EQ(BuildImageFromKeyboard(file_, link_.Proto(), texts_), 1);
+    EXPECT_EQ(BuildImageFromKeyboard(state_.keyboard, file_, link_.Proto(), texts_), 1);
     auto bytes = ReadWholeFile(file_);
     EXPECT_TRUE(bytes.has_value());
     if (bytes) {
@@ -158,7 +157,7 @@ class ApplyTest : public ::testing::Test {
   }
   void ExpectLayerReadBack(const ProfileImage& sent, const ProfileConfig& back, int layer,
                            const std::vector<MacroRecord>& macros) {
-    const std::set<int> configurable = ConfigurableIndices(DefaultKeyBlock());
+    const std::set<int> configurable = ConfigurableIndices(state_.keyboard.DefaultKeyBlock());
     ProfileImage cleared{};
     ClearLayer(cleared, layer);
     for (int i = 0; i < kLayerEntries; ++i) {
@@ -171,18 +170,19 @@ class ApplyTest : public ::testing::Test {
     return 2 + (area_size + 55) / 56 + 7 * size_t(key_blocks);
   }
 
-  SimKeyboardLink link_{KeyboardWithGKeys()};
+  ConfigState state_;
+  SimKeyboardLink link_{state_.keyboard, KeyboardWithGKeys()};
   ScriptedPrompt prompt_;
   MapTextSource texts_;
   std::string dir_, file_;
 };
 
 TEST_F(ApplyTest, AllLayersRoundTripThroughTheKeyboard) {
-  ProfileConfig config = FullConfig(DefaultKeyBlock());
+  ProfileConfig config = FullConfig(state_.keyboard.DefaultKeyBlock());
   const ProfileImage sent = *config.image;
   const std::vector<MacroRecord> macros = config.macros;
   // The G keys of this keyboard are configurable: at least one is assigned something.
-  ASSERT_TRUE(ConfigurableIndices(DefaultKeyBlock()).count(kGKeySetA));
+  ASSERT_TRUE(ConfigurableIndices(state_.keyboard.DefaultKeyBlock()).count(kGKeySetA));
   Edit(std::move(config));
 
   const size_t before = link_.Requests();
@@ -213,21 +213,21 @@ TEST_F(ApplyTest, AllLayersRoundTripThroughTheKeyboard) {
   for (int slot = 0; slot < kTextSlotCount; ++slot) ASSERT_EQ(back.texts.Text(slot), nullptr);
 
   // The applied instance holds the snapshot: fresh header, macros, packed texts.
-  auto lock = AppliedInstance().Acquire();
-  const ProfileConfig& applied = AppliedInstance().Config();
+  auto lock = state_.applied.Acquire();
+  const ProfileConfig& applied = state_.applied.Config();
   ASSERT_TRUE(applied.image);
   EXPECT_EQ(applied.image->header.macroCount, 3);
   EXPECT_EQ(applied.packedTexts.size(), applied.image->header.textSize);
   EXPECT_GT(applied.packedTexts.size(), 0u);
   TextPool unpacked;
   ASSERT_TRUE(UnpackTexts(*applied.image, applied.packedTexts, unpacked));
-  auto editing_lock = EditingInstance().Acquire();
-  EXPECT_EQ(unpacked, EditingInstance().Config().texts);
+  auto editing_lock = state_.editing.Acquire();
+  EXPECT_EQ(unpacked, state_.editing.Config().texts);
 }
 
 TEST_F(ApplyTest, CurrentLayerOnlyWritesTheCurrentProfilesBlock) {
   SetCurrentProfile(1);
-  ProfileConfig config = FullConfig(DefaultKeyBlock());
+  ProfileConfig config = FullConfig(state_.keyboard.DefaultKeyBlock());
   const ProfileImage sent = *config.image;
   const std::vector<MacroRecord> macros = config.macros;
   Edit(std::move(config));
@@ -239,7 +239,7 @@ TEST_F(ApplyTest, CurrentLayerOnlyWritesTheCurrentProfilesBlock) {
   const SimMemory memory = link_.Keyboard().Memory();
   EXPECT_EQ(memory.key_blocks[0], memory.default_key_block);
   EXPECT_EQ(memory.key_blocks[2], memory.default_key_block);
-  EXPECT_EQ(memory.key_blocks[1], EncodeKeyBlock(sent, 1, macros, DefaultKeyBlock()));
+  EXPECT_EQ(memory.key_blocks[1], EncodeKeyBlock(sent, 1, macros, state_.keyboard.DefaultKeyBlock()));
 
   const ProfileConfig back = ReadBack();
   ASSERT_TRUE(back.image);
@@ -251,25 +251,25 @@ TEST_F(ApplyTest, CurrentLayerOnlyWritesTheCurrentProfilesBlock) {
 
 TEST_F(ApplyTest, OneLayerGoesIntoTheProfileOfItsNumberWhateverIsCurrent) {
   SetCurrentProfile(0);
-  ProfileConfig config = FullConfig(DefaultKeyBlock());
+  ProfileConfig config = FullConfig(state_.keyboard.DefaultKeyBlock());
   const ProfileImage sent = *config.image;
   const std::vector<MacroRecord> macros = config.macros;
   Edit(std::move(config));
 
   const size_t before = link_.Requests();
   {
-    auto lock = EditingInstance().Acquire();
-    ASSERT_EQ(ApplyLayer(2, link_.Proto(), prompt_, texts_), 1);
+    auto lock = state_.editing.Acquire();
+    ASSERT_EQ(ApplyLayer(state_.Context(), 2, link_.Proto(), prompt_, texts_), 1);
   }
   // No settings read: the layer names its block.
   EXPECT_EQ(link_.Requests() - before, Reports(MacroAreaSizes(macros).withNames, 1));
   const SimMemory memory = link_.Keyboard().Memory();
   EXPECT_EQ(memory.key_blocks[0], memory.default_key_block);
   EXPECT_EQ(memory.key_blocks[1], memory.default_key_block);
-  EXPECT_EQ(memory.key_blocks[2], EncodeKeyBlock(sent, 2, macros, DefaultKeyBlock()));
+  EXPECT_EQ(memory.key_blocks[2], EncodeKeyBlock(sent, 2, macros, state_.keyboard.DefaultKeyBlock()));
   // The plan of that write is what the keyboard now holds.
-  auto lock = AppliedInstance().Acquire();
-  std::optional<ConfigurationWrite> plan = PlanConfigurationWrite(AppliedInstance().Config(), {2});
+  auto lock = state_.applied.Acquire();
+  std::optional<ConfigurationWrite> plan = PlanConfigurationWrite(state_.applied.Config(), {2}, state_.keyboard);
   ASSERT_TRUE(plan);
   ASSERT_EQ(plan->blocks.size(), 1u);
   EXPECT_EQ(plan->blocks[0].first, 2);
@@ -277,26 +277,26 @@ TEST_F(ApplyTest, OneLayerGoesIntoTheProfileOfItsNumberWhateverIsCurrent) {
   EXPECT_TRUE(std::equal(plan->area.begin(), plan->area.end(), memory.macro_area.begin()));
   // Layers outside 0-2 send nothing.
   const size_t after = link_.Requests();
-  EXPECT_EQ(ApplyLayer(3, link_.Proto(), prompt_, texts_), 0);
-  EXPECT_EQ(ApplyLayer(-1, link_.Proto(), prompt_, texts_), 0);
+  EXPECT_EQ(ApplyLayer(state_.Context(), 3, link_.Proto(), prompt_, texts_), 0);
+  EXPECT_EQ(ApplyLayer(state_.Context(), -1, link_.Proto(), prompt_, texts_), 0);
   EXPECT_EQ(link_.Requests(), after);
-  EXPECT_FALSE(PlanConfigurationWrite(AppliedInstance().Config(), {3}).has_value());
+  EXPECT_FALSE(PlanConfigurationWrite(state_.applied.Config(), {3}, state_.keyboard).has_value());
 }
 
 TEST_F(ApplyTest, CapacityDecidesNamesOrNothing) {
-  ProfileConfig config = FullConfig(DefaultKeyBlock());
+  ProfileConfig config = FullConfig(state_.keyboard.DefaultKeyBlock());
   const MacroAreaSize sizes = MacroAreaSizes(config.macros);
   ASSERT_LT(sizes.withoutNames, sizes.withNames);
   Edit(std::move(config));
 
   // Just large enough for names: written with them, no message.
-  SetMacroCapacity(sizes.withNames);
+  state_.keyboard.SetMacroCapacity(sizes.withNames);
   ASSERT_EQ(DoApply(true), 1);
   EXPECT_TRUE(prompt_.Shown().empty());
   EXPECT_EQ(MacroName(ReadBack().macros.at(1)), u"second");
 
   // One byte short for names: written without them, then the notice; still a success.
-  SetMacroCapacity(sizes.withNames - 1);
+  state_.keyboard.SetMacroCapacity(sizes.withNames - 1);
   size_t before = link_.Requests();
   ASSERT_EQ(DoApply(true), 1);
   EXPECT_EQ(link_.Requests() - before, Reports(sizes.withoutNames, 3));
@@ -310,7 +310,7 @@ TEST_F(ApplyTest, CapacityDecidesNamesOrNothing) {
   EXPECT_EQ(back.macros[0].actionCount, 30);
 
   // Too small even without names: the notice, and nothing at all is sent.
-  SetMacroCapacity(sizes.withoutNames - 1);
+  state_.keyboard.SetMacroCapacity(sizes.withoutNames - 1);
   const SimMemory memory_before = link_.Keyboard().Memory();
   before = link_.Requests();
   EXPECT_EQ(DoApply(true), 0);
@@ -325,7 +325,7 @@ TEST_F(ApplyTest, NoCapacityYetRefusesEvenAnEmptyMacroList) {
   ProfileConfig config;
   config.image = std::make_unique<ProfileImage>();
   Edit(std::move(config));
-  SetMacroCapacity(0);
+  state_.keyboard.SetMacroCapacity(0);
   const size_t before = link_.Requests();
   EXPECT_EQ(DoApply(false), 0);
   EXPECT_EQ(link_.Requests(), before);
@@ -334,7 +334,7 @@ TEST_F(ApplyTest, NoCapacityYetRefusesEvenAnEmptyMacroList) {
 }
 
 TEST_F(ApplyTest, FailedWritesAreReportedButDoNotStopTheOthers) {
-  ProfileConfig config = FullConfig(DefaultKeyBlock());
+  ProfileConfig config = FullConfig(state_.keyboard.DefaultKeyBlock());
   const ProfileImage sent = *config.image;
   const std::vector<MacroRecord> macros = config.macros;
   Edit(std::move(config));
@@ -349,7 +349,7 @@ TEST_F(ApplyTest, FailedWritesAreReportedButDoNotStopTheOthers) {
   link_.Keyboard().ClearFaults();
   SimMemory memory = link_.Keyboard().Memory();
   for (int n = 0; n < 3; ++n)
-    EXPECT_EQ(memory.key_blocks[size_t(n)], EncodeKeyBlock(sent, n, macros, DefaultKeyBlock())) << n;
+    EXPECT_EQ(memory.key_blocks[size_t(n)], EncodeKeyBlock(sent, n, macros, state_.keyboard.DefaultKeyBlock())) << n;
 
   // Key block 0 fails: blocks 1 and 2 are written all the same, and the result is 0 although the
   // last block succeeded.
@@ -362,13 +362,13 @@ TEST_F(ApplyTest, FailedWritesAreReportedButDoNotStopTheOthers) {
   link_.Keyboard().ClearFaults();
   memory = link_.Keyboard().Memory();
   EXPECT_EQ(memory.key_blocks[0], memory.default_key_block);
-  EXPECT_EQ(memory.key_blocks[1], EncodeKeyBlock(sent, 1, macros, DefaultKeyBlock()));
-  EXPECT_EQ(memory.key_blocks[2], EncodeKeyBlock(sent, 2, macros, DefaultKeyBlock()));
+  EXPECT_EQ(memory.key_blocks[1], EncodeKeyBlock(sent, 1, macros, state_.keyboard.DefaultKeyBlock()));
+  EXPECT_EQ(memory.key_blocks[2], EncodeKeyBlock(sent, 2, macros, state_.keyboard.DefaultKeyBlock()));
   EXPECT_TRUE(prompt_.Shown().empty());
 }
 
 TEST_F(ApplyTest, NoKeyboardOrNoUsableProfileSendsNothing) {
-  Edit(FullConfig(DefaultKeyBlock()));
+  Edit(FullConfig(state_.keyboard.DefaultKeyBlock()));
   // A current profile outside 0-2 has no key block: the single-layer write is refused.
   SetCurrentProfile(7);
   size_t before = link_.Requests();
@@ -394,7 +394,7 @@ TEST_F(ApplyTest, NoKeyboardOrNoUsableProfileSendsNothing) {
 
   // No editing image: nothing to apply.
   link_.Proto().SetOpen(true);
-  EditingInstance().Discard();
+  state_.editing.Discard();
   EXPECT_EQ(DoApply(true), 0);
   EXPECT_EQ(link_.Requests(), before);
 }
@@ -407,7 +407,7 @@ TEST_F(ApplyTest, ReadBackFailsAsAWholeAndLeavesTheFileAlone) {
     f.error_status_after = fail_after;
     f.error_status_count = -1;
     link_.Keyboard().SetFaults(f);
-    EXPECT_EQ(BuildImageFromKeyboard(file_, link_.Proto(), texts_), 0) << fail_after;
+    EXPECT_EQ(BuildImageFromKeyboard(state_.keyboard, file_, link_.Proto(), texts_), 0) << fail_after;
     link_.Keyboard().ClearFaults();
     EXPECT_EQ(ReadTextFile(file_).value_or(""), "previous");
   }
@@ -428,7 +428,7 @@ TEST_F(ApplyTest, DamagedMacroAreaHeadersReadBackSafely) {
     m.macro_area[5] = uint8_t(c.count >> 8);
     link_.Keyboard().SetMemory(m);
     std::remove(file_.c_str());
-    const int result = BuildImageFromKeyboard(file_, link_.Proto(), texts_);
+    const int result = BuildImageFromKeyboard(state_.keyboard, file_, link_.Proto(), texts_);
     if (result == 0) {
       EXPECT_FALSE(FileExists(file_));  // e.g. the keyboard refused a read past its area
       continue;

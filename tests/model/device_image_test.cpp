@@ -252,33 +252,33 @@ TEST_F(DeviceImageTest, EveryRepresentableAssignmentSurvivesEncodeThenDecode) {
   }
 }
 
-TEST(RunWideValues, DefaultBlockAndCapacity) {
-  EXPECT_EQ(DefaultKeyBlock(), CompiledDefaultKeyBlock());
+TEST(KeyboardFacts, DefaultBlockAndCapacity) {
+  KeyboardFacts facts;
+  EXPECT_EQ(facts.DefaultKeyBlock(), CompiledDefaultKeyBlock());
+  EXPECT_EQ(facts.MacroCapacity(), 0u);
   KeyBlock keyboard = CompiledDefaultKeyBlock();
   Put(keyboard, 110, {2, 2, 0x3A});
-  SetDefaultKeyBlock(keyboard);
-  EXPECT_EQ(DefaultKeyBlock(), keyboard);
-  SetDefaultKeyBlock(CompiledDefaultKeyBlock());
+  facts.SetDefaultKeyBlock(keyboard);
+  EXPECT_EQ(facts.DefaultKeyBlock(), keyboard);
+  EXPECT_EQ(KeyboardFacts().DefaultKeyBlock(), CompiledDefaultKeyBlock());  // each holder its own
 
-  const size_t before = MacroCapacity();
-  SetMacroCapacity(255 * 128);
-  EXPECT_EQ(MacroCapacity(), 255u * 128);
-  SetMacroCapacity(before);
+  facts.SetMacroCapacity(255 * 128);
+  EXPECT_EQ(facts.MacroCapacity(), 255u * 128);
 
   // Readers never see half of one block and half of another.
+  KeyboardFacts shared;
   KeyBlock ones;
   ones.fill(1);
   std::atomic<bool> torn{false};
   std::thread writer([&] {
-    for (int i = 0; i < 2000; ++i) SetDefaultKeyBlock(i % 2 ? ones : CompiledDefaultKeyBlock());
+    for (int i = 0; i < 2000; ++i) shared.SetDefaultKeyBlock(i % 2 ? ones : CompiledDefaultKeyBlock());
   });
   for (int i = 0; i < 2000; ++i) {
-    const KeyBlock b = DefaultKeyBlock();
+    const KeyBlock b = shared.DefaultKeyBlock();
     if (b != ones && b != CompiledDefaultKeyBlock()) torn = true;
   }
   writer.join();
   EXPECT_FALSE(torn.load());
-  SetDefaultKeyBlock(CompiledDefaultKeyBlock());
 }
 
 }  // namespace

@@ -205,8 +205,7 @@ TEST(ProfileInstance, ReplaceDiscardAndCopy) {
 }
 
 TEST(ProfileInstance, LockIsReentrantAndExcludesOtherThreads) {
-  ProfileInstance& editing = EditingInstance();
-  EXPECT_NE(&editing, &AppliedInstance());
+  ProfileInstance editing;
   auto outer = editing.Acquire();
   auto inner = editing.Acquire();  // re-entered by the same thread
   std::atomic<bool> other_got_it{true};

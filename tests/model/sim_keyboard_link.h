@@ -1,6 +1,7 @@
-// A simulated keyboard on the in-process backend with an open command channel and protocol, and
-// the run-wide values (default key block, macro capacity) learnt from it as the presence monitor
-// learns them. Used by the apply and profile store tests.
+// The configuration state one program run owns (the two instances and the keyboard facts), and a
+// simulated keyboard on the in-process backend with an open command channel and protocol that
+// fills the keyboard facts (default key block, macro capacity) as the presence monitor does. Used
+// by the apply and profile store tests; each test gets its own of both.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 
 #include "device/hid_device.h"
 #include "device/protocol.h"
+#include "model/config_context.h"
 #include "model/device_image.h"
 #include "sim/sim_backend.h"
 
@@ -22,13 +24,17 @@ inline CDeviceProtocol::Timing FastTiming() {
   return t;
 }
 
+struct ConfigState {
+  ProfileInstance editing;
+  ProfileInstance applied;
+  KeyboardFacts keyboard;
+  ConfigContext Context() { return {editing, applied, keyboard}; }
+};
+
 class SimKeyboardLink {
  public:
-  explicit SimKeyboardLink(SimMemory memory = SimMemory::Factory()) : backend_(std::move(memory)) {}
-  ~SimKeyboardLink() {
-    SetDefaultKeyBlock(CompiledDefaultKeyBlock());
-    SetMacroCapacity(0);
-  }
+  explicit SimKeyboardLink(KeyboardFacts& keyboard, SimMemory memory = SimMemory::Factory())
+      : keyboard_(keyboard), backend_(std::move(memory)) {}
 
   // Opens the vendor collection and reads the default block and capacity; false on failure.
   bool Connect() {
@@ -43,10 +49,10 @@ class SimKeyboardLink {
     proto_.SetOpen(true);
     std::array<uint8_t, kKeyBlockBytes> block{};
     if (proto_.ReadDefaultKeyBlock(block) != kResultOk) return false;
-    SetDefaultKeyBlock(block);
+    keyboard_.SetDefaultKeyBlock(block);
     DeviceSettings settings;
     if (proto_.ReadSettings(&settings) != kResultOk) return false;
-    SetMacroCapacity(settings.MacroCapacityBytes());
+    keyboard_.SetMacroCapacity(settings.MacroCapacityBytes());
     proto_.ClearProfileCache();
     return true;
   }
@@ -66,6 +72,7 @@ class SimKeyboardLink {
   }
 
  private:
+  KeyboardFacts& keyboard_;
   SimHidBackend backend_;
   CHidDevice channel_{&backend_};
   CDeviceProtocol proto_{&channel_, FastTiming()};

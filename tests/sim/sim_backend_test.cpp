@@ -18,7 +18,7 @@ namespace {
 
 SimReport Command(uint8_t command, uint8_t length, uint16_t address) {
   SimReport r{};
-  r[0] = kSimCommandReportId;
+  r[0] = kCommandReportId;
   r[3] = command;
   r[4] = length;
   r[5] = static_cast<uint8_t>(address & 0xFF);

@@ -77,11 +77,8 @@ class ProfileStoreTest : public ::testing::Test {
     setenv("XDG_DATA_HOME", (dir_ + "/data").c_str(), 1);
     texts_.Set("TEXT", "PROFILE_FORMAT_ERROR", "Bad profile file: %s");
     texts_.Set("TEXT", "MACRO_NEW_PREFIX", "Macro ");
-    EditingInstance().Discard();
   }
   void TearDown() override {
-    EditingInstance().Discard();
-    AppliedInstance().Discard();
     if (old_xdg_) {
       setenv("XDG_DATA_HOME", old_xdg_->c_str(), 1);
     } else {
@@ -101,10 +98,11 @@ class ProfileStoreTest : public ::testing::Test {
   }
   int Validate(const std::string& path) { return ValidateProfileFile(path, prompt_, texts_); }
   ProfileConfig EditingCopy() {
-    auto lock = EditingInstance().Acquire();
-    return EditingInstance().Config().Copy();
+    auto lock = state_.editing.Acquire();
+    return state_.editing.Config().Copy();
   }
 
+  testing_support::ConfigState state_;
   std::string dir_;
   std::optional<std::string> old_xdg_;
   ScriptedPrompt prompt_;
@@ -174,7 +172,7 @@ TEST_F(ProfileStoreTest, FilesThatAreNotProfilesAtAllGiveNoMessage) {
   EXPECT_EQ(Validate(dir_), 0);  // a folder
   ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
   EXPECT_EQ(Validate(Path("fifo")), 0);  // must not wait for a writer
-  EXPECT_EQ(LoadProfileFile(Path("fifo")), 0);
+  EXPECT_EQ(LoadProfileFile(state_.editing, Path("fifo")), 0);
   EXPECT_TRUE(prompt_.Shown().empty());
   // A huge declared size does not matter, the header alone is judged; the real size does.
   Write(Path("long.orv"), [] {
@@ -186,13 +184,13 @@ TEST_F(ProfileStoreTest, FilesThatAreNotProfilesAtAllGiveNoMessage) {
 }
 
 TEST_F(ProfileStoreTest, ReadOnlyFilesValidateAndLoad) {
-  EditingInstance().Replace(SampleConfig());
+  state_.editing.Replace(SampleConfig());
   const std::string path = Path("ro.orv");
-  ASSERT_TRUE(SaveProfileFile(path));
+  ASSERT_TRUE(SaveProfileFile(state_.editing, path));
   ASSERT_EQ(chmod(path.c_str(), 0444), 0);
-  EditingInstance().Discard();
+  state_.editing.Discard();
   EXPECT_EQ(Validate(path), 1);
-  EXPECT_EQ(LoadProfileFile(path), 1);
+  EXPECT_EQ(LoadProfileFile(state_.editing, path), 1);
   EXPECT_EQ(EditingCopy().macros.size(), 2u);
 }
 
@@ -202,16 +200,16 @@ TEST_F(ProfileStoreTest, UnreadableFileIsNotOpened) {
   Write(path, HeaderOnlyFile());
   ASSERT_EQ(chmod(path.c_str(), 0), 0);
   EXPECT_EQ(Validate(path), -2);
-  EXPECT_EQ(LoadProfileFile(path), 0);
+  EXPECT_EQ(LoadProfileFile(state_.editing, path), 0);
 }
 
 TEST_F(ProfileStoreTest, SaveValidateLoadRoundTrip) {
   ProfileConfig original = SampleConfig();
   // A text entry whose text is missing must not pick up another entry's text on the way.
   *original.image->EntryAt(2, 0x23) = {kActionPlayText, 0, 0, 0, 0};
-  EditingInstance().Replace(original.Copy());
+  state_.editing.Replace(original.Copy());
   const std::string path = Path("round.orv");
-  ASSERT_TRUE(SaveProfileFile(path));
+  ASSERT_TRUE(SaveProfileFile(state_.editing, path));
   // Saving rewrote the editing image's header and text offsets, as the file holds them.
   const ProfileConfig saved = EditingCopy();
   EXPECT_EQ(saved.image->header.macroCount, 2);
@@ -222,8 +220,8 @@ TEST_F(ProfileStoreTest, SaveValidateLoadRoundTrip) {
   EXPECT_EQ(bytes->size(), kProfileImageSize + 2 * kMacroRecordSize + original.texts.Total());
   EXPECT_EQ(Validate(path), 1);
 
-  EditingInstance().Discard();
-  ASSERT_EQ(LoadProfileFile(path), 1);
+  state_.editing.Discard();
+  ASSERT_EQ(LoadProfileFile(state_.editing, path), 1);
   const ProfileConfig loaded = EditingCopy();
   ASSERT_TRUE(loaded.image);
   EXPECT_EQ(*loaded.image, *saved.image);
@@ -233,7 +231,7 @@ TEST_F(ProfileStoreTest, SaveValidateLoadRoundTrip) {
 
   // Saving what was loaded gives the same bytes again.
   const std::string again = Path("again.orv");
-  ASSERT_TRUE(SaveProfileFile(again));
+  ASSERT_TRUE(SaveProfileFile(state_.editing, again));
   EXPECT_EQ(ReadWholeFile(again), bytes);
 }
 
@@ -245,9 +243,9 @@ TEST_F(ProfileStoreTest, TwoTextsMakeA28BytePoolAfterTheMacros) {
   *c.image->EntryAt(2, 0x11) = {kActionPlayText};
   c.texts.Set(0x10, u"abcde");
   c.texts.Set(2 * kLayerEntries + 0x11, u"fghijkl");
-  EditingInstance().Replace(std::move(c));
+  state_.editing.Replace(std::move(c));
   const std::string path = Path("texts.orv");
-  ASSERT_TRUE(SaveProfileFile(path));
+  ASSERT_TRUE(SaveProfileFile(state_.editing, path));
   auto bytes = ReadWholeFile(path);
   ASSERT_TRUE(bytes);
   const size_t pool = kProfileImageSize + kMacroRecordSize;
@@ -262,17 +260,17 @@ TEST_F(ProfileStoreTest, TwoTextsMakeA28BytePoolAfterTheMacros) {
 }
 
 TEST_F(ProfileStoreTest, LoadingTrustsCountsButStaysInsideTheFile) {
-  EditingInstance().Replace(SampleConfig());
+  state_.editing.Replace(SampleConfig());
   const std::string path = Path("full.orv");
-  ASSERT_TRUE(SaveProfileFile(path));
+  ASSERT_TRUE(SaveProfileFile(state_.editing, path));
   const std::vector<uint8_t> full = *ReadWholeFile(path);
   const size_t pool = kProfileImageSize + 2 * kMacroRecordSize;
 
   // Cut inside the second macro record: the first record loads, texts are gone.
   std::vector<uint8_t> cut(full.begin(), full.begin() + long(kProfileImageSize + kMacroRecordSize + 100));
   Write(path, cut);
-  EditingInstance().Discard();
-  ASSERT_EQ(LoadProfileFile(path), 1);
+  state_.editing.Discard();
+  ASSERT_EQ(LoadProfileFile(state_.editing, path), 1);
   ProfileConfig loaded = EditingCopy();
   ASSERT_EQ(loaded.macros.size(), 1u);
   EXPECT_EQ(MacroName(loaded.macros[0]), u"seven");
@@ -281,7 +279,7 @@ TEST_F(ProfileStoreTest, LoadingTrustsCountsButStaysInsideTheFile) {
   // Cut inside the text pool: texts before the cut load, a text running past it is cut there.
   cut.assign(full.begin(), full.begin() + long(pool + 20));
   Write(path, cut);
-  ASSERT_EQ(LoadProfileFile(path), 1);
+  ASSERT_EQ(LoadProfileFile(state_.editing, path), 1);
   loaded = EditingCopy();
   EXPECT_EQ(loaded.macros.size(), 2u);
   ASSERT_NE(loaded.texts.Text(0x21), nullptr);
@@ -298,37 +296,37 @@ TEST_F(ProfileStoreTest, LoadingTrustsCountsButStaysInsideTheFile) {
   ImageToBytes(image, std::span<uint8_t, kProfileImageSize>(odd.data(), kProfileImageSize));
   Write(path, odd);
   EXPECT_EQ(Validate(path), 0);
-  ASSERT_EQ(LoadProfileFile(path), 1);
+  ASSERT_EQ(LoadProfileFile(state_.editing, path), 1);
   loaded = EditingCopy();
   EXPECT_EQ(loaded.macros.size(), 2u);  // only whole records present are taken
   EXPECT_EQ(loaded.texts.Total(), 0u);  // the pool lies past the end of the file
 
   // Shorter than the image: nothing loads and the editing instance stays as it was.
-  EditingInstance().Replace(SampleConfig());
+  state_.editing.Replace(SampleConfig());
   const ProfileConfig before = EditingCopy();
   Write(path, std::vector<uint8_t>(full.begin(), full.begin() + 1000));
-  EXPECT_EQ(LoadProfileFile(path), 0);
-  EXPECT_EQ(LoadProfileFile(Path("none.orv")), 0);
+  EXPECT_EQ(LoadProfileFile(state_.editing, path), 0);
+  EXPECT_EQ(LoadProfileFile(state_.editing, Path("none.orv")), 0);
   EXPECT_EQ(*EditingCopy().image, *before.image);
 }
 
 TEST_F(ProfileStoreTest, AFailedSaveLeavesTheOldFileIntact) {
   const std::string path = Path("keep.orv");
-  EditingInstance().Replace(SampleConfig());
-  ASSERT_TRUE(SaveProfileFile(path));
+  state_.editing.Replace(SampleConfig());
+  ASSERT_TRUE(SaveProfileFile(state_.editing, path));
   const auto old_bytes = ReadWholeFile(path);
 
   // A bigger configuration whose write runs into a file size limit halfway through.
   ProfileConfig big = SampleConfig();
   for (uint16_t id = 10; id < 60; ++id) big.macros.push_back(Macro(id, u"big"));
-  EditingInstance().Replace(std::move(big));
+  state_.editing.Replace(std::move(big));
   struct rlimit old_limit{};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
   auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
   struct rlimit limit = old_limit;
   limit.rlim_cur = 200 * 1024;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-  const bool saved = SaveProfileFile(path);
+  const bool saved = SaveProfileFile(state_.editing, path);
   setrlimit(RLIMIT_FSIZE, &old_limit);
   std::signal(SIGXFSZ, old_handler);
 
@@ -341,10 +339,10 @@ TEST_F(ProfileStoreTest, AFailedSaveLeavesTheOldFileIntact) {
   EXPECT_EQ(files, 1);
 
   // Into a folder that does not exist: failure, nothing created.
-  EXPECT_FALSE(SaveProfileFile(Path("no/such/folder.orv")));
+  EXPECT_FALSE(SaveProfileFile(state_.editing, Path("no/such/folder.orv")));
   // With no editing image there is nothing to save.
-  EditingInstance().Discard();
-  EXPECT_FALSE(SaveProfileFile(path));
+  state_.editing.Discard();
+  EXPECT_FALSE(SaveProfileFile(state_.editing, path));
   EXPECT_EQ(ReadWholeFile(path), old_bytes);
 }
 
@@ -355,12 +353,12 @@ TEST_F(ProfileStoreTest, CacheFileAndDefaults) {
   EXPECT_EQ(CacheFile(1), cache);
   EXPECT_EQ(CacheFile(2), cache);
 
-  EditingInstance().Replace(SampleConfig());
-  EXPECT_EQ(SaveCacheFile(), 0);
+  state_.editing.Replace(SampleConfig());
+  EXPECT_EQ(SaveCacheFile(state_.editing), 0);
   EXPECT_FALSE(FileExists(cache));
 
   // A default file: the bare image, valid, G-key codes on layer 0 only.
-  ASSERT_EQ(CreateDefaultProfile(cache, false), 1);
+  ASSERT_EQ(CreateDefaultProfile(state_.editing, cache, false), 1);
   auto bytes = ReadWholeFile(cache);
   ASSERT_TRUE(bytes);
   EXPECT_EQ(bytes->size(), kProfileImageSize);
@@ -373,32 +371,32 @@ TEST_F(ProfileStoreTest, CacheFileAndDefaults) {
   EXPECT_EQ(image.identity, kDeviceIdentity);
 
   // Now the cache exists, so it is refreshed.
-  EXPECT_EQ(SaveCacheFile(), 1);
+  EXPECT_EQ(SaveCacheFile(state_.editing), 1);
   EXPECT_EQ(ReadWholeFile(cache)->size(), kProfileImageSize + 2 * kMacroRecordSize + EditingCopy().texts.Total());
 
-  ASSERT_EQ(CreateDefaultProfile("", true), 1);
+  ASSERT_EQ(CreateDefaultProfile(state_.editing, "", true), 1);
   const ProfileConfig def = EditingCopy();
   EXPECT_EQ(*def.image, image);
   EXPECT_TRUE(def.macros.empty());
   EXPECT_EQ(def.texts.Total(), 0u);
-  EXPECT_EQ(CreateDefaultProfile(Path("no/such/folder.orv"), false), 0);
+  EXPECT_EQ(CreateDefaultProfile(state_.editing, Path("no/such/folder.orv"), false), 0);
 }
 
 TEST_F(ProfileStoreTest, ReloadFromKeyboard) {
-  testing_support::SimKeyboardLink link;
+  testing_support::SimKeyboardLink link(state_.keyboard);
   ASSERT_TRUE(link.Connect());
   RecordingMainWindowLink window;
 
   // Put a configuration into the keyboard, then reload it.
   ProfileConfig c = SampleConfig();
-  EditingInstance().Replace(std::move(c));
+  state_.editing.Replace(std::move(c));
   {
-    auto lock = EditingInstance().Acquire();
-    ASSERT_EQ(Apply(true, link.Proto(), prompt_, texts_), 1);
+    auto lock = state_.editing.Acquire();
+    ASSERT_EQ(Apply(state_.Context(), true, link.Proto(), prompt_, texts_), 1);
   }
   window.SetApplyPending(true);
-  EditingInstance().Discard();
-  EXPECT_EQ(ReloadFromKeyboard(link.Proto(), texts_, window), 1);
+  state_.editing.Discard();
+  EXPECT_EQ(ReloadFromKeyboard(state_.Context(), link.Proto(), texts_, window), 1);
 
   const std::string cache = CacheFile(0);
   EXPECT_EQ(Validate(cache), 1);  // a file built from the keyboard validates
@@ -421,7 +419,7 @@ TEST_F(ProfileStoreTest, ReloadFromKeyboard) {
   link.Proto().ClearProfileCache();
   link.Proto().SetOpen(false);
   window.Clear();
-  EXPECT_EQ(ReloadFromKeyboard(link.Proto(), texts_, window), 1);
+  EXPECT_EQ(ReloadFromKeyboard(state_.Context(), link.Proto(), texts_, window), 1);
   EXPECT_EQ(ReadWholeFile(cache), cache_bytes);
   EXPECT_EQ(*EditingCopy().image, *NewDefaultImage());
   EXPECT_TRUE(EditingCopy().macros.empty());
@@ -432,9 +430,9 @@ TEST_F(ProfileStoreTest, ReloadFromKeyboard) {
 // Random damage to a real file: validation and loading never crash, never read outside the
 // file, and whatever validates loads with the limits every reader relies on.
 TEST_F(ProfileStoreTest, RandomBytesNeverBreakValidateOrLoad) {
-  EditingInstance().Replace(SampleConfig());
+  state_.editing.Replace(SampleConfig());
   const std::string path = Path("fuzz.orv");
-  ASSERT_TRUE(SaveProfileFile(path));
+  ASSERT_TRUE(SaveProfileFile(state_.editing, path));
   const std::vector<uint8_t> good = *ReadWholeFile(path);
   std::mt19937 rng(20261209);
   int valid = 0;
@@ -465,7 +463,7 @@ TEST_F(ProfileStoreTest, RandomBytesNeverBreakValidateOrLoad) {
     Write(path, bytes);
     const int v = Validate(path);
     ASSERT_TRUE(v == 0 || v == 1);
-    const int loaded = LoadProfileFile(path);
+    const int loaded = LoadProfileFile(state_.editing, path);
     ASSERT_EQ(loaded, bytes.size() >= kProfileImageSize ? 1 : 0) << round;
     if (loaded) {
       const ProfileConfig c = EditingCopy();

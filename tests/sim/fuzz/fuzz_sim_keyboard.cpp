@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (memory.Serialize().size() != size) __builtin_trap();
   }
   CSimKeyboard keyboard;
-  for (size_t at = 0; at < size; at += kSimReportBytes) {
-    keyboard.HandleRequest(data + at, size - at < kSimReportBytes ? size - at : kSimReportBytes);
+  for (size_t at = 0; at < size; at += kReportBytes) {
+    keyboard.HandleRequest(data + at, size - at < kReportBytes ? size - at : kReportBytes);
   }
   static CSimHub hub;
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -13,16 +13,16 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace orvane;
-  if (size < 2 * kKeyBlockSize) return 0;
+  if (size < 2 * kKeyBlockBytes) return 0;
   KeyBlock block, defaults;
-  std::memcpy(block.data(), data, kKeyBlockSize);
-  std::memcpy(defaults.data(), data + kKeyBlockSize, kKeyBlockSize);
+  std::memcpy(block.data(), data, kKeyBlockBytes);
+  std::memcpy(defaults.data(), data + kKeyBlockBytes, kKeyBlockBytes);
   auto image = std::make_unique<ProfileImage>();
   const int layer = data[0] % 4;
   DecodeKeyBlock(block, *image, layer, defaults);
 
   // Encode random assignments, including types and media indices past their tables.
-  for (size_t at = 2 * kKeyBlockSize; at + 7 <= size; at += 7) {
+  for (size_t at = 2 * kKeyBlockBytes; at + 7 <= size; at += 7) {
     KeyAction* e = image->EntryAt(layer, LoadU16(data + at) % kLayerEntries);
     e->type = data[at + 2] % 12;
     e->value = LoadU32(data + at + 3);
