@@ -7,10 +7,14 @@
 namespace orvane {
 namespace {
 
+// Blanks are spaces and tabs, and carriage returns: a line may end in more than the one the line
+// break takes, and what a write saves must read as it did.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
 std::string Trim(const std::string& s) {
   size_t b = 0, e = s.size();
-  while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+  while (b < e && IsBlank(s[b])) ++b;
+  while (e > b && IsBlank(s[e - 1])) --e;
   return s.substr(b, e - b);
 }
 
@@ -72,7 +76,10 @@ std::string TruncateUtf8(const std::string& text, size_t max_chars) {
 
 IniDocument::IniDocument(const std::string& text) {
   size_t start = 0;
-  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) start = 3;
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    byte_order_mark_ = true;
+    start = 3;
+  }
   while (start <= text.size()) {
     size_t nl = text.find('\n', start);
     std::string line = text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
@@ -173,7 +180,7 @@ std::vector<std::string> IniDocument::Keys(const std::string& section) const {
 }
 
 std::string IniDocument::Text() const {
-  std::string out;
+  std::string out = byte_order_mark_ ? "\xEF\xBB\xBF" : "";
   for (const std::string& l : lines_) out += l + "\n";
   return out;
 }

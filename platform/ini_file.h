@@ -2,8 +2,9 @@
 // compare case-insensitively; a read gives the default when the key is absent and the empty
 // string when its value is empty; results are cut to the caller's buffer (size - 1 characters);
 // a write creates the file, section or key as needed and keeps the rest of the file as it was.
-// Files are UTF-8 (a leading byte-order mark is skipped). Lines starting with ';' are comments.
-// Values have surrounding blanks removed, and one pair of matching surrounding quotes.
+// Files are UTF-8 (a leading byte-order mark is skipped, and kept on a write). Lines starting with
+// ';' are comments. Values have surrounding blanks (spaces, tabs, carriage returns) removed, and
+// one pair of matching surrounding quotes.
 #pragma once
 
 #include <cstddef>
@@ -48,6 +49,7 @@ class IniDocument {
  private:
   // The file is kept as lines so that writes preserve comments, order and layout.
   std::vector<std::string> lines_;
+  bool byte_order_mark_ = false;  // the text began with one; a write keeps it
   int FindSection(const std::string& section) const;  // line index of the header, or -1
   int FindKey(int section_line, const std::string& key) const;
 };

@@ -57,6 +57,16 @@ TEST(IniFile, WritesKeepTheRestOfTheFile) {
   // A value with a line break cannot inject a new key.
   ASSERT_TRUE(IniWriteString(path, "B", "y", "2\nevil=1"));
   EXPECT_EQ(IniReadString(path, "B", "evil", "none"), "none");
+  // A carriage return more before a line break is a blank, so a write elsewhere changes no value.
+  ASSERT_TRUE(WriteFileAtomic(path, std::string("[A]\r\nx=1\r\r\n")));
+  EXPECT_EQ(IniReadString(path, "A", "x", ""), "1");
+  ASSERT_TRUE(IniWriteString(path, "B", "y", "2"));
+  EXPECT_EQ(IniReadString(path, "A", "x", ""), "1");
+  // A byte-order mark stays, so a second one (part of the first line) still hides that line.
+  ASSERT_TRUE(WriteFileAtomic(path, std::string("\xEF\xBB\xBF\xEF\xBB\xBF[A]\nx=1\n")));
+  ASSERT_TRUE(IniWriteString(path, "B", "y", "2"));
+  EXPECT_EQ(IniReadString(path, "A", "x", "none"), "none");
+  EXPECT_EQ(ReadTextFile(path).value_or("").substr(0, 6), "\xEF\xBB\xBF\xEF\xBB\xBF");
   // Writing creates a missing file.
   ASSERT_TRUE(IniWriteString(dir.File("new.ini"), "KEYCOLOR", "DengCheck", "1"));
   EXPECT_EQ(IniReadString(dir.File("new.ini"), "KEYCOLOR", "DengCheck", "0"), "1");
