@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The README's test command: installs what is missing, builds, and runs the whole test suite.
 # With CI=true it also builds and runs the suite under AddressSanitizer + UndefinedBehaviorSanitizer,
-# and requires FUSE for the end-to-end tests (ORVANE_REQUIRE_FUSE=1).
+# requires FUSE for the end-to-end tests (ORVANE_REQUIRE_FUSE=1), and builds the fuzz targets with
+# clang and runs each for 30 seconds (scripts/fuzz.sh), after its seeds and past crash inputs.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
@@ -27,4 +28,5 @@ if [ "${CI:-}" = true ]; then
   fi
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
   ORVANE_SANITIZE=1 run_suite "$top/build-sanitize"
+  "$top/scripts/fuzz.sh" 30
 fi

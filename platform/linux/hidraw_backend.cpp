@@ -121,6 +121,10 @@ std::string EnvOr(const char* name, const char* fallback) {
 
 }  // namespace
 
+bool ParseHidUevent(const std::vector<uint8_t>& text, HidNodeInfo* info) {
+  return ParseUevent(text, info);
+}
+
 HidrawBackend::HidrawBackend(std::string sys_root, std::string dev_root)
     : sys_root_(std::move(sys_root)), dev_root_(std::move(dev_root)) {}
 

@@ -35,6 +35,11 @@ class HidrawBackend : public IHidBackend {
   std::string dev_root_;
 };
 
+// Bus, vendor and product from the HID_ID line of a HID device's sysfs uevent file
+// ("HID_ID=0003:00000C45:00007650", fields in hex). False when the line is missing or malformed;
+// info is then left as it was.
+bool ParseHidUevent(const std::vector<uint8_t>& text, HidNodeInfo* info);
+
 // One open hidraw node (or anything that behaves like one: a test may hand in a socket).
 // Reads poll the descriptor and an eventfd used as the cancel event. Writes run on the node's own
 // writer thread: write() on hidraw can block in the kernel for seconds on a stuck device, so the

@@ -1,14 +1,17 @@
 // libFuzzer target: macro areas as read from the keyboard.
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "model/macro.h"
 #include "platform/doubles.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const orvane::MapTextSource texts({{"TEXT/MACRO_NEW_PREFIX", "Macro"}});
+  static const orvane::MapTextSource texts(
+      std::map<std::string, std::string>{{"TEXT/MACRO_NEW_PREFIX", "Macro"}});
   // The input follows the area's magic, so that the fuzzer spends its time inside areas.
   std::vector<uint8_t> area = {0xAA, 0x55};
   area.insert(area.end(), data, data + size);

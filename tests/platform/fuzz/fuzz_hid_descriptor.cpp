@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the report-descriptor parser; the first byte chooses where the
 // descriptor ends, the rest after it is used as an input report for every capability found.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -16,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   HidDescriptor parsed;
   std::string error;
   if (!ParseHidDescriptor(desc, split, &parsed, &error)) return 0;
-  std::vector<uint8_t> report(desc + split, desc + rest);
-  if (report.empty()) report.push_back(0);
+  std::vector<uint8_t> report(rest > split ? rest - split : 1, 0);
+  std::copy(desc + split, desc + rest, report.begin());
   for (const HidCollectionInfo& c : parsed.collections) {
     for (int t = 0; t < 3; ++t) {
       const auto type = static_cast<HidReportType>(t);
