@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "model/config_context.h"
 
 namespace {
 
@@ -53,7 +54,11 @@ int Run(const std::vector<std::string>& args, std::string* err) {
   const int back = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (back < 0 || ::chdir(g_work.c_str()) != 0) __builtin_trap();
   std::ostringstream out, errors;
-  const int code = orvane::RunCli(args, out, errors);
+  // Each run is a process of its own: fresh configuration instances and keyboard facts.
+  orvane::ProfileInstance editing;
+  orvane::ProfileInstance applied;
+  orvane::KeyboardFacts keyboard;
+  const int code = orvane::RunCli({editing, applied, keyboard}, args, out, errors);
   if (::fchdir(back) != 0) __builtin_trap();
   ::close(back);
   *err = errors.str();
