@@ -330,10 +330,13 @@ TEST(SkinPreview, WritesPreviewPictures) {
   ASSERT_TRUE(QDir().mkpath(out));
   for (SkinDialog d : layout::kSkinDialogs) {
     QSize size = DialogSize(d);
-    std::string normal = std::string(layout::FaceFilesOf(d == SkinDialog::Main        ? layout::Faces::MainStandard
-                                                         : d == SkinDialog::Profile   ? layout::Faces::Profile
-                                                         : d == SkinDialog::Update    ? layout::Faces::Update
-                                                                                      : layout::Faces::CompositeKey)[0]);
+    // The About dialog has no image buttons: its background is its picture.
+    std::string normal = d == SkinDialog::About
+                             ? Layout(d).Get("SCREEN", "Main", "")
+                             : std::string(layout::FaceFilesOf(d == SkinDialog::Main      ? layout::Faces::MainStandard
+                                                               : d == SkinDialog::Profile ? layout::Faces::Profile
+                                                               : d == SkinDialog::Update  ? layout::Faces::Update
+                                                                                          : layout::Faces::CompositeKey)[0]);
     QImage preview = Load(normal).copy(0, 0, size.width(), size.height());
     ASSERT_TRUE(preview.save(out + "/" + QString::fromStdString(std::string(layout::DialogName(d))) + ".png"));
   }

@@ -53,7 +53,7 @@ TEST(SkinThemeTest, TheGeneratedSkinCarriesTheSourceColoursAndTheDefaultIsTheShi
   const std::pair<const char*, QColor> fields[] = {
       {"window", loaded.window}, {"card", loaded.card}, {"border", loaded.border}, {"cap", loaded.cap},
       {"capTop", loaded.capTop}, {"text", loaded.text}, {"dim", loaded.dim},       {"faint", loaded.faint},
-      {"accent", loaded.accent}, {"accentFill", loaded.accentFill},
+      {"accent", loaded.accent}, {"accentFill", loaded.accentFill}, {"paper", loaded.paper},
   };
   for (const auto& [name, colour] : fields) {
     ASSERT_TRUE(source.count(name)) << name;

@@ -55,7 +55,7 @@ bool Theme::Load(const std::map<std::string, std::string>& colours, std::string&
       {"window", &window}, {"header", &header}, {"card", &card},       {"border", &border},
       {"cap", &cap},       {"capTop", &capTop}, {"capEdge", &capEdge}, {"text", &text},
       {"dim", &dim},       {"faint", &faint},   {"accent", &accent},   {"accentFill", &accentFill},
-      {"danger", &danger}, {"good", &good},     {"warn", &warn},
+      {"danger", &danger}, {"good", &good},     {"warn", &warn},       {"paper", &paper},
   };
   for (auto& [name, colour] : fields) {
     auto it = colours.find(name);
@@ -85,6 +85,14 @@ void Kit::WindowFrame(QPainter& p, int w, int h) const {
 void Kit::Card(QPainter& p, const QRect& r) const { RoundFill(p, Crisp(r), 12, t_.card, t_.border); }
 
 void Kit::Rule(QPainter& p, const QRect& r) const { p.fillRect(r, t_.border); }
+
+void Kit::Sheet(QPainter& p, const QRect& r) const {
+  RoundFill(p, Crisp(r), 10, t_.paper, Mix(t_.paper, t_.border, 0.5));
+  p.save();
+  p.setClipRect(QRect(r.x(), r.y(), r.width(), 3));
+  RoundFill(p, QRectF(r).adjusted(0, 0, 0, -0.5), 10, t_.accent);
+  p.restore();
+}
 
 QColor Kit::FieldColour() const { return Mix(t_.window, QColor(0, 0, 0), 0.25); }
 

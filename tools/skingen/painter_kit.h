@@ -16,7 +16,7 @@ namespace orvane::skingen {
 
 struct Theme {
   QColor window, header, card, border, cap, capTop, capEdge, text, dim, faint, accent, accentFill, danger, good,
-      warn;
+      warn, paper;
   // Fills the colours from name -> "#rrggbb"; false (with the missing name) when one is absent.
   bool Load(const std::map<std::string, std::string>& colours, std::string& missing);
 };
@@ -38,6 +38,8 @@ class Kit {
   void Card(QPainter& p, const QRect& r) const;
   void Rule(QPainter& p, const QRect& r) const;
   void Field(QPainter& p, const QRect& r) const;
+  // A light panel for dark text, with an accent edge at its top.
+  void Sheet(QPainter& p, const QRect& r) const;
   // The inside of a sunken field; plain controls drawn there (edits, lists) use it as their base.
   QColor FieldColour() const;
   void Title(QPainter& p, int x, int y, int size, const QString& text) const;

@@ -167,7 +167,7 @@ bool ParseSkinSource(const std::string& text, SkinSource& out, std::string& erro
     Item item;
     item.kind = kind;
     item.line = line;
-    if (kind == "card" || kind == "rule" || kind == "field") {
+    if (kind == "card" || kind == "rule" || kind == "field" || kind == "sheet") {
       if (!ReadRect(t, 1, item.rect)) return fail(kind + " X Y W H");
       if (t.size() > 5) item.style = t[5];
     } else if (kind == "glyph") {

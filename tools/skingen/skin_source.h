@@ -15,7 +15,7 @@ struct Rect {
 
 // One line of a dialog: a control, a picture offset or a piece of background decoration.
 struct Item {
-  std::string kind;               // btn ctl move pic card rule glyph title field
+  std::string kind;               // btn ctl move pic card rule glyph title field sheet
   std::string key;                // layout key (controls), glyph name, or empty
   Rect rect;
   std::string style;              // btn: face style; pic: glyph; card: "raised" or empty

@@ -2,7 +2,7 @@
 //
 //   skingen SOURCE OUTPUT_DIR
 //
-// writes OUTPUT_DIR/Skins/{Main,Profile,UpdateDlg,Composite}.ini, every picture the dialogs load
+// writes OUTPUT_DIR/Skins/{Main,Profile,UpdateDlg,Composite,About}.ini, every picture the dialogs load
 // (backgrounds, outlines, state pictures, the lighting panel's bitmaps), the colours of the native
 // controls (Skins/Theme.ini) and OUTPUT_DIR/icons/.
 // The keys each dialog reads come from the dialogs' own control tables, so a layout that misses
@@ -177,6 +177,7 @@ class DialogRenderer {
       if (item.kind == "card") kit_.Card(p, r);
       else if (item.kind == "rule") kit_.Rule(p, r);
       else if (item.kind == "field") kit_.Field(p, r);
+      else if (item.kind == "sheet") kit_.Sheet(p, r);
       else if (item.kind == "glyph")
         kit_.Icon(p, item.key, QRectF(r).adjusted(5, 5, -5, -5),
                   item.style == "accent" ? kit_.theme().accent : kit_.theme().dim);

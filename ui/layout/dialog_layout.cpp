@@ -13,6 +13,7 @@ namespace M = ids::main;
 namespace P = ids::profile;
 namespace U = ids::update;
 namespace C = ids::composite;
+namespace A = ids::about;
 
 SkinControl Button(int id, std::string key, Faces faces) {
   return {id, kButtons, std::move(key), Placement::Button, faces};
@@ -177,6 +178,15 @@ std::vector<SkinControl> BuildComposite() {
   };
 }
 
+// The About dialog's controls are plain ones: its OK is a themed push button, not an image button.
+std::vector<SkinControl> BuildAbout() {
+  return {
+      Control(ids::kNoControl, "ABOUT_ICON"),     Control(A::kDescription, "ABOUT_TEXT"),
+      Control(A::kCopyright, "ABOUT_COPYRIGHT"), Control(A::kLink, "ABOUT_LINK"),
+      Control(A::kOk, "CONTROL_OK"),
+  };
+}
+
 }  // namespace
 
 std::string_view DialogName(SkinDialog dialog) {
@@ -185,6 +195,7 @@ std::string_view DialogName(SkinDialog dialog) {
     case SkinDialog::Profile: return "Profile";
     case SkinDialog::Update: return "UpdateDlg";
     case SkinDialog::Composite: return "Composite";
+    case SkinDialog::About: return "About";
   }
   return "Main";
 }
@@ -233,11 +244,13 @@ const std::vector<SkinControl>& Controls(SkinDialog dialog) {
   static const std::vector<SkinControl> profile = BuildProfile();
   static const std::vector<SkinControl> update = BuildUpdate();
   static const std::vector<SkinControl> composite = BuildComposite();
+  static const std::vector<SkinControl> about = BuildAbout();
   switch (dialog) {
     case SkinDialog::Main: return main;
     case SkinDialog::Profile: return profile;
     case SkinDialog::Update: return update;
     case SkinDialog::Composite: return composite;
+    case SkinDialog::About: return about;
   }
   return main;
 }

@@ -1,5 +1,5 @@
-// Control tables of the four skinned dialogs (main window, profile manager, update dialog,
-// composite key dialog): for every control a dialog places from its layout file, its control ID,
+// Control tables of the five skinned dialogs (main window, profile manager, update dialog,
+// composite key dialog, About): for every control a dialog places from its layout file, its control ID,
 // the INI section and key it reads, how it is placed, and which state pictures its faces are cut
 // from. Also the names of every picture the dialogs load from the skin folder and of the program's
 // icons. Plain data without Qt: the dialogs, the skin generator and the tests share these tables,
@@ -19,9 +19,9 @@
 
 namespace orvane::layout {
 
-enum class SkinDialog { Main, Profile, Update, Composite };
-inline constexpr std::array<SkinDialog, 4> kSkinDialogs = {SkinDialog::Main, SkinDialog::Profile,
-                                                           SkinDialog::Update, SkinDialog::Composite};
+enum class SkinDialog { Main, Profile, Update, Composite, About };
+inline constexpr std::array<SkinDialog, 5> kSkinDialogs = {SkinDialog::Main, SkinDialog::Profile, SkinDialog::Update,
+                                                           SkinDialog::Composite, SkinDialog::About};
 
 // "Main", "Profile", "UpdateDlg", "Composite": the layout file is "<name>.ini" in the skin folder.
 std::string_view DialogName(SkinDialog dialog);

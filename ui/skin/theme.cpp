@@ -24,7 +24,7 @@ constexpr Field kFields[] = {
     {"window", &SkinTheme::window}, {"card", &SkinTheme::card},     {"field", &SkinTheme::field},
     {"border", &SkinTheme::border}, {"cap", &SkinTheme::cap},       {"capTop", &SkinTheme::capTop},
     {"text", &SkinTheme::text},     {"dim", &SkinTheme::dim},       {"faint", &SkinTheme::faint},
-    {"accent", &SkinTheme::accent}, {"accentFill", &SkinTheme::accentFill},
+    {"accent", &SkinTheme::accent}, {"accentFill", &SkinTheme::accentFill}, {"paper", &SkinTheme::paper},
 };
 
 QString Hex(const QColor& c) { return c.name(QColor::HexRgb); }
@@ -160,6 +160,7 @@ SkinTheme DefaultSkinTheme() {
   t.faint = QColor(0x54, 0x5b, 0x68);
   t.accent = QColor(0x2b, 0xb8, 0xf0);
   t.accentFill = QColor(0x16, 0x83, 0xb8);
+  t.paper = QColor(0xe8, 0xec, 0xf1);
   return t;
 }
 

@@ -30,6 +30,7 @@ struct SkinTheme {
   QColor faint;       // disabled text, placeholders
   QColor accent;      // focus, checked marks, links
   QColor accentFill;  // selections, pressed accent
+  QColor paper;       // light sheets that carry dark text (the About dialog's)
 };
 
 // The theme the program's skin ships with; what is used where Theme.ini says nothing.
