@@ -1,8 +1,6 @@
 // The commands of orvane-cli.
 #include "cli/commands.h"
 
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -28,6 +26,7 @@
 #include "model/macro.h"
 #include "model/profile_config.h"
 #include "model/profile_file.h"
+#include "platform/console.h"
 #include "platform/files.h"
 #include "platform/format.h"
 #include "platform/hid_backend.h"
@@ -365,7 +364,7 @@ class CliPrompt : public IPrompt {
       return PromptAnswer::Ok;
     }
     if (yes_) return PromptAnswer::Yes;
-    if (!isatty(STDIN_FILENO)) {
+    if (!StdinIsTerminal()) {
       err_ << kTool << ": " << request.text << " (no; give --yes to answer yes)\n";
       return PromptAnswer::No;
     }

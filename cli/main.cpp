@@ -1,14 +1,12 @@
 // orvane-cli entry point: the arguments go to RunCli; Ctrl-C ends `watch` cleanly (the presence
 // monitor is stopped and joined) and any other command at once. No command leaves a partial
 // output file behind, as every file is written to a temporary name and renamed into place.
-#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "cli/commands.h"
+#include "platform/console.h"
 
 namespace {
 
@@ -17,18 +15,13 @@ void OnSignal(int sig) {
     orvane::RequestCliStop();
     return;
   }
-  _exit(128 + sig);
+  orvane::ExitImmediately(128 + sig);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  struct sigaction sa {};
-  sa.sa_handler = OnSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
+  orvane::InstallInterruptHandler(OnSignal);
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
   // The process's configuration: the editing and applied instances and what the keyboard tells.
   orvane::ProfileInstance editing;

@@ -119,4 +119,13 @@ int ShellOpen(const std::string& target, const std::vector<std::string>& args) {
   return StartDetached(opener, {target});
 }
 
+std::optional<std::string> PreferredBrowser() {
+  const char* browser = std::getenv("BROWSER");
+  if (browser == nullptr || *browser == '\0') return std::nullopt;
+  std::string first(browser);
+  first = first.substr(0, first.find(':'));
+  if (first.empty()) return std::nullopt;
+  return first;
+}
+
 }  // namespace orvane

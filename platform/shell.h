@@ -2,6 +2,7 @@
 // callers keep one rule: a result above 32 is success.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,10 @@ int ShellOpen(const std::string& target, const std::vector<std::string>& args = 
 
 // Starts a program detached, without a window of ours; returns kShellSuccess or an error code.
 int StartDetached(const std::string& program, const std::vector<std::string>& args = {});
+
+// The user's browser by the desktop convention: the first entry of $BROWSER (a list separated by
+// ':'), or nothing when it is unset or empty.
+std::optional<std::string> PreferredBrowser();
 
 // True if the target looks like a URL ("scheme:" followed by "//", or "mailto:").
 bool LooksLikeUrl(const std::string& target);

@@ -1,11 +1,6 @@
 // Profile files, the cache file and default profiles.
 #include "store/profile_store.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <new>
 #include <vector>
@@ -13,64 +8,13 @@
 #include "model/apply.h"
 #include "model/profile_config.h"
 #include "model/profile_file.h"
+#include "platform/file_reader.h"
 #include "platform/files.h"
 #include "platform/format.h"
 #include "platform/paths.h"
 #include "store/folders.h"
 
 namespace orvane {
-namespace {
-
-// A read-only descriptor owned for one operation.
-class ReadOnlyFile {
- public:
-  explicit ReadOnlyFile(const std::string& path) {
-    do {
-      // Non-blocking, so a FIFO put where a profile file was expected cannot hang the open.
-      fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    } while (fd_ < 0 && errno == EINTR);
-    error_ = fd_ < 0 ? errno : 0;
-  }
-  ~ReadOnlyFile() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  ReadOnlyFile(const ReadOnlyFile&) = delete;
-  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-
-  bool IsOpen() const { return fd_ >= 0; }
-  int Error() const { return error_; }
-  // Size of a regular file; false for anything else.
-  bool RegularSize(uint64_t* size) const {
-    struct stat st{};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    *size = uint64_t(st.st_size);
-    return true;
-  }
-  // Exactly count bytes from offset, or false.
-  bool ReadAt(uint64_t offset, uint8_t* out, size_t count) const {
-    size_t done = 0;
-    while (done < count) {
-      const ssize_t got = ::pread(fd_, out + done, count - done, off_t(offset + done));
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) return false;
-      done += size_t(got);
-    }
-    return true;
-  }
-
- private:
-  int fd_ = -1;
-  int error_ = 0;
-};
-
-// No file to judge: nothing there, or something that is not a regular file.
-bool NoFileAt(const std::string& path) {
-  struct stat st{};
-  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR;
-  return !S_ISREG(st.st_mode);
-}
-
-}  // namespace
 
 int ProfileCount() { return 3; }
 
@@ -82,9 +26,9 @@ std::string CacheFile(int /*profile*/) {
 }
 
 int ValidateProfileFile(const std::string& path, IPrompt& prompt, const ITextSource& texts) {
-  if (NoFileAt(path)) return 0;
+  if (NoRegularFileAt(path)) return 0;
   ReadOnlyFile file(path);
-  if (!file.IsOpen()) return file.Error() == ENOENT ? 0 : -2;
+  if (!file.IsOpen()) return file.Missing() ? 0 : -2;
   uint64_t size = 0;
   if (!file.RegularSize(&size)) return 0;
   if (size > 0xFFFFFFFFull || size < kProfileImageSize) return 0;

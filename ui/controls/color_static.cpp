@@ -114,15 +114,7 @@ std::string BrowserCommandLine(const std::string& command, const std::string& ad
 CHyperLink::Shell CHyperLink::DefaultShell() {
   Shell shell;
   shell.open = [](const std::string& address) { return ShellOpen(address); };
-  shell.browser_command = []() -> std::optional<std::string> {
-    // The desktop convention for the user's browser: $BROWSER, a list separated by ':'.
-    const char* browser = std::getenv("BROWSER");
-    if (browser == nullptr || *browser == '\0') return std::nullopt;
-    std::string first(browser);
-    first = first.substr(0, first.find(':'));
-    if (first.empty()) return std::nullopt;
-    return first;
-  };
+  shell.browser_command = [] { return PreferredBrowser(); };
   shell.run = [](const std::string& line) {
     std::vector<std::string> parts = SplitCommandLine(line);
     if (parts.empty()) return kShellFileNotFound;
