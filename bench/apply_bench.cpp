@@ -15,7 +15,7 @@
 #include "model/device_image.h"
 #include "model/macro.h"
 #include "model/profile_file.h"
-#include "platform/doubles.h"
+#include "tests/support/doubles.h"
 #include "platform/linux/hidraw_backend.h"
 #include "sim/sim_backend.h"
 #include "tests/e2e/simkbd_process.h"

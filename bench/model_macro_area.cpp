@@ -5,7 +5,7 @@
 
 #include "model/key_table.h"
 #include "model/macro.h"
-#include "platform/doubles.h"
+#include "tests/support/doubles.h"
 
 namespace orvane {
 namespace {

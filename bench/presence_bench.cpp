@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "device/presence.h"
-#include "platform/doubles.h"
+#include "tests/support/doubles.h"
 #include "platform/linux/hidraw_backend.h"
 #include "sim/sim_backend.h"
 #include "tests/e2e/simkbd_process.h"

@@ -31,7 +31,6 @@
 #include "platform/format.h"
 #include "platform/hid_backend.h"
 #include "platform/hid_interfaces.h"
-#include "platform/linux/hidraw_backend.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "sim/sim_backend.h"
@@ -448,7 +447,7 @@ class Cli {
 
   // Declared in the order they must be set up; destroyed the other way round.
   std::unique_ptr<SimHidBackend> sim_;
-  std::unique_ptr<HidrawBackend> hidraw_;
+  std::unique_ptr<IHidBackend> hid_root_;
   IHidBackend* backend_ = nullptr;
   std::unique_ptr<CHidDevice> channel_;
   std::unique_ptr<CDeviceProtocol> protocol_;
@@ -476,9 +475,8 @@ bool Cli::SetUpBackend(int* code) {
     }
     backend_ = sim_.get();
   } else if (!o_.hid_root.empty()) {
-    hidraw_ = std::make_unique<HidrawBackend>(JoinPath(o_.hid_root, "sys"),
-                                              JoinPath(o_.hid_root, "dev"));
-    backend_ = hidraw_.get();
+    hid_root_ = CreatePlatformHidBackend(o_.hid_root);
+    backend_ = hid_root_.get();
   } else {
     backend_ = &DefaultHidBackend();
   }

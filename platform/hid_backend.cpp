@@ -1,9 +1,7 @@
-// The process-wide HID backend: the hidraw backend of this platform unless one was installed.
+// The process-wide HID backend: the backend of this platform unless one was installed.
 #include "platform/hid_backend.h"
 
 #include <atomic>
-
-#include "platform/linux/hidraw_backend.h"
 
 namespace orvane {
 namespace {
@@ -12,10 +10,10 @@ std::atomic<IHidBackend*> g_installed{nullptr};
 
 IHidBackend& DefaultHidBackend() {
   if (IHidBackend* b = g_installed.load()) return *b;
-  static const std::unique_ptr<HidrawBackend> platform = HidrawBackend::FromEnvironment();
+  static const std::unique_ptr<IHidBackend> platform = CreatePlatformHidBackend();
   return *platform;
 }
 
-void SetDefaultHidBackend(IHidBackend* backend) { g_installed.store(backend); }
+IHidBackend* SetDefaultHidBackend(IHidBackend* backend) { return g_installed.exchange(backend); }
 
 }  // namespace orvane

@@ -61,9 +61,18 @@ class IHidBackend {
                                              HidOpenError* error) = 0;
 };
 
+// The real backend of this platform, defined by the backend folder the build chose (linux/: hidraw
+// nodes). With an empty root it looks where the system keeps its devices (or where the
+// environment says, e.g. ORVANE_SYS_ROOT and ORVANE_DEV_ROOT on Linux); with a root it looks in
+// that folder's own device tree instead (<root>/sys and <root>/dev on Linux), as the simulated
+// keyboard's FUSE server and tests build one.
+std::unique_ptr<IHidBackend> CreatePlatformHidBackend(const std::string& root = std::string());
+
 // The backend the program uses unless told otherwise: the real one of this platform, or the one
 // installed with SetDefaultHidBackend (the simulated keyboard, a test's). Not owned.
 IHidBackend& DefaultHidBackend();
-void SetDefaultHidBackend(IHidBackend* backend);  // nullptr restores the platform's
+// Installs a backend (nullptr: the platform's again) and returns the one installed before, so a
+// caller can put it back.
+IHidBackend* SetDefaultHidBackend(IHidBackend* backend);
 
 }  // namespace orvane

@@ -430,7 +430,7 @@ class LockedBackend : public IHidBackend {
 TEST(CliPermission, AKeyboardWithoutPermissionIsNamedWithTheUdevHint) {
   ScratchFolder dir;
   LockedBackend locked;
-  SetDefaultHidBackend(&locked);
+  IHidBackend* const before = SetDefaultHidBackend(&locked);
   ProfileInstance editing, applied;
   KeyboardFacts keyboard;
   const ConfigContext context{editing, applied, keyboard};
@@ -450,7 +450,7 @@ TEST(CliPermission, AKeyboardWithoutPermissionIsNamedWithTheUdevHint) {
   ASSERT_TRUE(ParseJson(jout.str(), &v, &error)) << error;
   EXPECT_FALSE(v.Find("devices")->Items()[0].Find("accessible")->AsBool());
   EXPECT_NE(v.Find("hint"), nullptr);
-  SetDefaultHidBackend(nullptr);
+  SetDefaultHidBackend(before);
 }
 
 }  // namespace

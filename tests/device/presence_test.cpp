@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "device/presence.h"
-#include "platform/doubles.h"
+#include "tests/support/doubles.h"
 #include "sim/sim_backend.h"
 
 namespace orvane {

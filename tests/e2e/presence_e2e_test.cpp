@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "device/presence.h"
-#include "platform/doubles.h"
+#include "tests/support/doubles.h"
 #include "platform/linux/hidraw_backend.h"
 #include "sim/sim_memory.h"
 #include "tests/e2e/simkbd_process.h"

@@ -13,7 +13,7 @@
 #include "model/key_table.h"
 #include "model/macro.h"
 #include "model/profile_file.h"
-#include "platform/doubles.h"
+#include "tests/support/doubles.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tests/model/sim_keyboard_link.h"

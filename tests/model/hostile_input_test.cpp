@@ -6,7 +6,7 @@
 #include <random>
 
 #include "model/macro.h"
-#include "platform/doubles.h"
+#include "tests/support/doubles.h"
 
 namespace orvane {
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <set>
 
-#include "platform/doubles.h"
+#include "tests/support/doubles.h"
 
 namespace orvane {
 namespace {

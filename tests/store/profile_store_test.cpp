@@ -18,7 +18,7 @@
 #include "model/apply.h"
 #include "model/profile_config.h"
 #include "model/profile_file.h"
-#include "platform/doubles.h"
+#include "tests/support/doubles.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tests/model/sim_keyboard_link.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/doubles.h"
+#include "tests/support/doubles.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
 #include "store/language.h"

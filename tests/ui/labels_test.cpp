@@ -4,7 +4,7 @@
 #include <QElapsedTimer>
 #include <QMouseEvent>
 
-#include "platform/doubles.h"
+#include "tests/support/doubles.h"
 #include "ui/controls/color_static.h"
 
 namespace orvane {

@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/doubles.h"
+#include "tests/support/doubles.h"
 #include "ui/layout/control_ids.h"
 #include "ui/skin/resources.h"
 #include "ui/skin/tray_icon.h"

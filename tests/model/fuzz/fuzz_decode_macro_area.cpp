@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "model/macro.h"
-#include "platform/doubles.h"
+#include "tests/support/doubles.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const orvane::MapTextSource texts(

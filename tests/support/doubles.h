@@ -1,6 +1,6 @@
 // Test doubles of the core's outward interfaces: a prompt with scripted answers, a main-window link
-// that records every call, and a text source backed by a map. Header-only; used by the tests of
-// every library and by headless tools.
+// that records every call, and a text source backed by a map. Header-only, in the orvane_testing
+// target; used by the tests of every library and by the benchmarks.
 #pragma once
 
 #include <atomic>
