@@ -23,6 +23,7 @@
 #include "ui/skin/png_button.h"
 #include "ui/skin/resources.h"
 #include "ui/skin/skin_layout.h"
+#include "ui/skin/skin_placement.h"
 #include "ui/skin/tray_icon.h"
 
 namespace orvane {

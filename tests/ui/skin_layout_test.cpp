@@ -8,6 +8,7 @@
 #include "ui/skin/ini_file.h"
 #include "ui/skin/png_button.h"
 #include "ui/skin/skin_layout.h"
+#include "ui/skin/skin_placement.h"
 
 namespace orvane {
 namespace {

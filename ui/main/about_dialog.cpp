@@ -12,6 +12,7 @@
 #include "ui/layout/control_ids.h"
 #include "ui/layout/dialog_layout.h"
 #include "ui/skin/skin_layout.h"
+#include "ui/skin/skin_placement.h"
 #include "ui/skin/theme.h"
 
 namespace orvane {

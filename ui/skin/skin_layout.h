@@ -1,7 +1,7 @@
 // Skin layout: where the skin folder is, the rectangle every control reads from its dialog's
-// layout INI file, the placement operations all dialogs use, and the state pictures of image
-// buttons (loaded once per dialog and kept for the whole process, so painting a button is one
-// block copy). A skin picture that cannot be loaded ends the process.
+// layout INI file, and the state pictures of image buttons (loaded once per dialog and kept for the whole process, so painting a button is one
+// block copy). A skin picture that cannot be loaded ends the process. The placement of controls
+// from these rectangles is ui/skin/skin_placement.h.
 #pragma once
 
 #include <QImage>
@@ -13,11 +13,7 @@
 
 #include "ui/layout/skin_role.h"
 
-class QWidget;
-
 namespace orvane {
-
-class CPngButton;
 
 // "<program folder>/Skins".
 std::string SkinFolder();
@@ -55,22 +51,6 @@ struct SkinPictures {
   // The same picture in all five roles.
   static SkinPictures All(const QPixmap* picture) { return {picture, picture, picture, picture, picture}; }
 };
-
-// Reads the rectangle, moves and sizes the button, hands it the pictures with the rectangle's
-// (x, y) as offset, then disables it when it sits at (1, 1).
-SkinRect PlaceSkinButton(CPngButton* button, const std::string& ini_path, const std::string& section,
-                         const std::string& key, const SkinPictures& pictures);
-// Reads the rectangle and moves and sizes the control. Plain controls are never disabled by it.
-SkinRect PlaceSkinControl(QWidget* control, const std::string& ini_path, const std::string& section,
-                          const std::string& key);
-// Moves and sizes the button from (section, key); the picture offset is the (x, y) of
-// (picture section, picture key); the one picture serves all five roles.
-SkinRect PlaceSkinButtonFrom(CPngButton* button, const std::string& ini_path, const std::string& section,
-                             const std::string& key, const std::string& picture_section,
-                             const std::string& picture_key, const QPixmap* picture);
-// Moves the control to the rectangle's (x, y), keeping its current size, and repaints it.
-SkinRect MoveSkinControl(QWidget* control, const std::string& ini_path, const std::string& section,
-                         const std::string& key);
 
 // Loads "<program folder>/<relative name>" (JPEG, PNG, BMP, ...); a null image on failure.
 QImage LoadSkinImage(const std::string& relative_name);
