@@ -26,7 +26,7 @@ orvane_collect_dirs(${PROJECT_SOURCE_DIR} ORVANE_ADDED_DIRS)
 # Folders the options leave out.
 set(ORVANE_OPTIONAL_DIRS)
 if(NOT ORVANE_BUILD_UI)
-  list(APPEND ORVANE_OPTIONAL_DIRS "ui(/.*)?" "app" "tools/skingen" "tests/ui.*" "tests/skin" "tests/app")
+  list(APPEND ORVANE_OPTIONAL_DIRS "ui(/.*)?" "app" "tools/skingen" "tools/gallery" "tests/ui.*" "tests/skin" "tests/app")
 endif()
 if(NOT ORVANE_BUILD_TESTS)
   list(APPEND ORVANE_OPTIONAL_DIRS "tests(/.*)?")
