@@ -326,6 +326,8 @@ std::string ResultText(int result) {
     case kResultStatusFailed: return "the keyboard reported an error (status 0xFF)";
     case kResultStatusBusy: return "the keyboard reported an error (status 0xFE)";
     case kResultBadArgument: return "bad argument";
+    case kResultReadsDisagree: return "two reads of the same memory gave different bytes";
+    case kResultKeyboardBusy: return "the keyboard is busy";
     default: return "result " + std::to_string(result);
   }
 }
@@ -409,6 +411,10 @@ class Cli {
   int Connect();
   void Disconnect();
   int FinishKeyboard(int code);
+  // What a failed command result means here: the keyboard's loss when its channel hung up.
+  std::string Why(int result) const;
+  // " (the keyboard was unplugged)" when the channel hung up, else nothing.
+  std::string Unplugged() const;
 
   // ---- files ----
   int ValidateInput(const std::string& path);
@@ -451,6 +457,8 @@ class Cli {
   IHidBackend* backend_ = nullptr;
   std::unique_ptr<CHidDevice> channel_;
   std::unique_ptr<CDeviceProtocol> protocol_;
+  // A keyboard command is one exchange, from the first read on arrival to the last command.
+  std::unique_ptr<CDeviceProtocol::Exchange> exchange_;
   DeviceSettings settings_;
   bool default_block_read_ = false;
 };
@@ -505,7 +513,7 @@ int Cli::Connect() {
     return Fail(kExitFailure, "no keyboard found (is it plugged in?)");
   }
   channel_ = std::make_unique<CHidDevice>(backend_);
-  std::string no_permission;
+  std::string no_permission, not_a_device;
   for (const HidInterfaceInfo* c : candidates) {
     if (channel_->Open(c->path, true, true, true, false)) {
       const HidAttributes& a = channel_->Attributes();
@@ -514,12 +522,17 @@ int Cli::Connect() {
           caps.usage_page == kCommandUsagePage && caps.usage == kCommandUsage)
         break;
       channel_->Close();
+    } else if (channel_->LastOpenError() == HidOpenError::NotADevice) {
+      not_a_device = c->node;
     } else if (channel_->LastOpenError() == HidOpenError::NoPermission || !c->accessible) {
       no_permission = c->node;
     }
   }
   if (!channel_->IsOpen()) {
     channel_.reset();
+    if (!not_a_device.empty())
+      return Fail(kExitFailure, not_a_device + " is not a HID device node (not a hidraw character "
+                                               "device); it was not used");
     if (!no_permission.empty())
       return Fail(kExitFailure, "the keyboard is plugged in (" + no_permission +
                                     "), but this user may not open it: " + kUdevHint);
@@ -527,10 +540,14 @@ int Cli::Connect() {
   }
   protocol_ = std::make_unique<CDeviceProtocol>(channel_.get());
   protocol_->SetOpen(true);
+  exchange_ = std::make_unique<CDeviceProtocol::Exchange>(*protocol_);
 
   // As the connection handler does on arrival, so everything encodes as the program would.
   std::array<uint8_t, kKeyBlockBytes> block{};
-  if (protocol_->ReadDefaultKeyBlock(block) == kResultOk) {
+  const int b = protocol_->ReadSteadyDefaultKeyBlock(block);
+  if (exchange_->Busy()) return Fail(kExitFailure, texts_.Text(kTextKeyboardBusy));
+  if (channel_->HungUp()) return Fail(kExitFailure, "the keyboard was unplugged");
+  if (b == kResultOk) {
     context_.keyboard.SetDefaultKeyBlock(block);
     default_block_read_ = true;
   } else {
@@ -538,12 +555,21 @@ int Cli::Connect() {
   }
   const int r = protocol_->ReadSettings(&settings_);
   if (r != kResultOk)
-    return Fail(kExitFailure, "reading the keyboard's settings failed: " + ResultText(r));
+    return Fail(kExitFailure, "reading the keyboard's settings failed: " + Why(r));
   context_.keyboard.SetMacroCapacity(settings_.MacroCapacityBytes());
   return kExitSuccess;
 }
 
+std::string Cli::Why(int result) const {
+  return channel_ && channel_->HungUp() ? "the keyboard was unplugged" : ResultText(result);
+}
+
+std::string Cli::Unplugged() const {
+  return channel_ && channel_->HungUp() ? " (the keyboard was unplugged)" : "";
+}
+
 void Cli::Disconnect() {
+  exchange_.reset();  // lets the keyboard go for other programs
   if (protocol_) protocol_->SetOpen(false);
   if (channel_) channel_->Close();
   protocol_.reset();
@@ -717,7 +743,8 @@ int Cli::CmdInfo() {
   } else {
     out_ << "Keyboard:         " << channel_->DevicePath() << " (" << HexText(a.vendor_id, 4) << ":"
          << HexText(a.product_id, 4).substr(2) << ", version " << HexText(a.version, 4) << ")\n"
-         << "Current profile:  " << profile << "\n"
+         << "Current profile:  "
+         << (profile >= 0 ? std::to_string(profile) : std::string("cannot be read")) << "\n"
          << "Macro capacity:   " << settings_.MacroCapacityBytes() << " bytes\n"
          << "Colour pages:     " << (settings_.HasColourPages() ? "yes" : "no") << "\n"
          << "Default key block: " << (default_block_read_ ? "read from the keyboard" : "built-in")
@@ -735,8 +762,8 @@ int Cli::CmdRead() {
   code = Connect();
   if (code != kExitSuccess) return FinishKeyboard(code);
   if (BuildImageFromKeyboard(context_.keyboard, path, *protocol_, texts_) != 1)
-    return FinishKeyboard(Fail(kExitFailure, "reading the configuration from the keyboard failed; " +
-                                                 path + " was not written"));
+    return FinishKeyboard(Fail(kExitFailure, "reading the configuration from the keyboard failed" +
+                                                 Unplugged() + "; " + path + " was not written"));
   if (!o_.json) out_ << "Read the keyboard's configuration into " << path << "\n";
   return FinishKeyboard(kExitSuccess);
 }
@@ -771,7 +798,8 @@ int Cli::CmdWrite(bool all_layers) {
                                   context_.keyboard);
   }
   if (!ok) {
-    return FinishKeyboard(Fail(kExitFailure, "writing " + path + " to the keyboard failed"));
+    return FinishKeyboard(
+        Fail(kExitFailure, "writing " + path + " to the keyboard failed" + Unplugged()));
   }
   if (o_.flags.count("verify")) {
     if (!plan) return FinishKeyboard(Fail(kExitFailure, "verify: out of memory"));
@@ -796,7 +824,7 @@ int Cli::Verify(const std::vector<std::pair<int, KeyBlock>>& blocks,
     const int r = protocol_->ReadKeyBlock(got, layer);
     if (r != kResultOk)
       return Fail(kExitFailure, "verify: reading key block " + std::to_string(layer) +
-                                    " failed: " + ResultText(r));
+                                    " failed: " + Why(r));
     int diff = 0, first = -1;
     for (int p = 0; p < kKeyBlockEntryCount; ++p) {
       if (!std::equal(expected.begin() + 3 * p, expected.begin() + 3 * p + 3, got.begin() + 3 * p)) {
@@ -816,7 +844,7 @@ int Cli::Verify(const std::vector<std::pair<int, KeyBlock>>& blocks,
     std::vector<uint8_t> got(area.size());
     const int r = protocol_->ReadMacroArea(got);
     if (r != kResultOk)
-      return Fail(kExitFailure, "verify: reading the macro area failed: " + ResultText(r));
+      return Fail(kExitFailure, "verify: reading the macro area failed: " + Why(r));
     if (got != area) {
       ++differences;
       size_t first = 0;
@@ -839,7 +867,7 @@ int Cli::CmdSelect() {
   // SelectProfile keeps the profile only when the keyboard took it.
   if (protocol_->CachedProfile() != n)
     return FinishKeyboard(Fail(kExitFailure, "selecting on-board profile " + std::to_string(n) +
-                                                 " failed"));
+                                                 " failed" + Unplugged()));
   if (!o_.json) out_ << "On-board profile " << n << " is now current\n";
   return FinishKeyboard(kExitSuccess);
 }
@@ -875,7 +903,7 @@ int Cli::CmdLighting() {
   }
   protocol_->EndAccess();
   if (failed != kResultOk)
-    return FinishKeyboard(Fail(kExitFailure, "reading the lighting failed: " + ResultText(failed)));
+    return FinishKeyboard(Fail(kExitFailure, "reading the lighting failed: " + Why(failed)));
   const int index = languages_.GetLanguageIndex();
   JsonValue profiles = JsonValue::Array();
   for (int p = 0; p < 3; ++p) {
@@ -964,7 +992,7 @@ int Cli::CmdLightingSet() {
   protocol_->EndAccess();
   if (failed != kResultOk)
     return FinishKeyboard(Fail(kExitFailure, "writing the lighting " + failed_field + " failed: " +
-                                                 ResultText(failed)));
+                                                 Why(failed)));
   if (!o_.json) out_ << "Lighting of profile " << profile << " written\n";
   return FinishKeyboard(kExitSuccess);
 }

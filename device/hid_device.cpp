@@ -2,6 +2,7 @@
 #include "device/hid_device.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -23,6 +24,8 @@ struct Channel {
   int busy = 0;  // reads, writes and drains in progress
   bool read_busy = false;
   bool write_busy = false;
+  bool shared = true;  // other processes can reach the node
+  std::atomic<bool> hung_up{false};
 };
 
 // Length of a UTF-8 path in UTF-16 code units, the unit the path limit is counted in.
@@ -167,6 +170,7 @@ bool CHidDevice::Open(const std::string& path, bool read_access, bool write_acce
     auto state = std::make_unique<OpenState>();
     state->channel = std::make_shared<Channel>();
     state->channel->handle = std::move(handle);
+    state->channel->shared = !Backend().NodesPrivateToProcess();
     std::lock_guard lock(open_mutex_);
     attributes_ = HidAttributes{state->channel->handle->Info().vendor_id,
                                 state->channel->handle->Info().product_id,
@@ -221,7 +225,9 @@ bool CHidDevice::ReadReport(uint8_t* buffer, size_t size, size_t* bytes_read, in
   if (length == 0 || size < length) return false;
   BusyScope scope(ch, &Channel::read_busy);
   size_t got = 0;
-  if (scope.Handle().Read(buffer, length, &got, timeout_ms) != HidIoStatus::Ok) return false;
+  const HidIoStatus status = scope.Handle().Read(buffer, length, &got, timeout_ms);
+  if (status == HidIoStatus::Disconnected) ch->hung_up.store(true);
+  if (status != HidIoStatus::Ok) return false;
   // A report is always handed over at the collection's full input length.
   if (got < length) std::memset(buffer + got, 0, length - got);
   if (bytes_read) *bytes_read = length;
@@ -241,10 +247,9 @@ bool CHidDevice::WriteReport(const uint8_t* buffer, size_t size, size_t* bytes_w
   }
   if (length == 0 || size < length) return false;
   BusyScope scope(ch, &Channel::write_busy);
-  // Whatever input is waiting now answered an earlier request (perhaps one that timed out); it
-  // must not be taken as the reply to this one.
-  scope.Handle().DrainInput();
-  if (scope.Handle().Write(buffer, length, timeout_ms) != HidIoStatus::Ok) return false;
+  const HidIoStatus status = scope.Handle().Write(buffer, length, timeout_ms);
+  if (status == HidIoStatus::Disconnected) ch->hung_up.store(true);
+  if (status != HidIoStatus::Ok) return false;
   if (bytes_written) *bytes_written = length;
   return true;
 }
@@ -258,6 +263,16 @@ void CHidDevice::DrainInput() {
   }
   BusyScope scope(ch, nullptr);
   scope.Handle().DrainInput();
+}
+
+bool CHidDevice::HungUp() const {
+  std::lock_guard lock(open_mutex_);
+  return open_ != nullptr && open_->channel->hung_up.load();
+}
+
+std::string CHidDevice::SharedDevicePath() const {
+  std::lock_guard lock(open_mutex_);
+  return open_ != nullptr && open_->channel->shared ? device_path_ : std::string();
 }
 
 bool CHidDevice::UnpackInputReport(const uint8_t* report, size_t length) {

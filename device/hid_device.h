@@ -78,7 +78,8 @@ class CHidDevice {
 
   bool ReadReport(uint8_t* buffer, size_t size, size_t* bytes_read, int timeout_ms);
   bool WriteReport(const uint8_t* buffer, size_t size, size_t* bytes_written, int timeout_ms);
-  // Discards input reports already waiting (called before each request).
+  // Discards input reports already waiting; the protocol calls it once before each request it
+  // writes, so a late reply is never taken as the answer to the next one.
   void DrainInput();
 
   // Fills the input data list from one input report (first byte its report ID).
@@ -90,6 +91,12 @@ class CHidDevice {
   const std::vector<HidData>& InputData() const { return input_data_; }
   // Why the last Open failed (NoPermission tells "plugged in but not allowed" from "absent").
   HidOpenError LastOpenError() const { return last_open_error_; }
+  // True once a read or write on the open collection found the device gone (hang-up, no such
+  // device); the channel stays dead until it is opened again.
+  bool HungUp() const;
+  // The open collection's path when other processes can reach its node; empty when nothing is
+  // open or the node is private to this process (an in-process simulation).
+  std::string SharedDevicePath() const;
 
  private:
   IHidBackend& Backend() const;

@@ -157,6 +157,7 @@ bool CPresenceMonitor::ScanFor(CHidDevice& channel, uint16_t usage_page, uint16_
 }
 
 bool CPresenceMonitor::ProbeCommandChannel() {
+  if (command_channel_.HungUp()) return false;
   // Opening the node with no access rights costs nothing on the device and fails once it has
   // gone; the command channel itself is left alone.
   HidInterfacePathParts parts;
@@ -164,7 +165,16 @@ bool CPresenceMonitor::ProbeCommandChannel() {
   IHidBackend& backend = backend_ ? *backend_ : DefaultHidBackend();
   HidOpenError error = HidOpenError::None;
   std::unique_ptr<IHidNode> probe = backend.OpenNode(parts.node, false, false, &error);
-  return probe != nullptr;
+  if (probe == nullptr) return false;
+  // Gone and back between two probes: the name is there again, the device behind it is new.
+  return command_identity_.empty() || backend.NodeIdentity(parts.node) == command_identity_;
+}
+
+std::string CPresenceMonitor::IdentityOf(const std::string& path) {
+  HidInterfacePathParts parts;
+  if (!ParseHidInterfacePath(path, &parts)) return {};
+  IHidBackend& backend = backend_ ? *backend_ : DefaultHidBackend();
+  return backend.NodeIdentity(parts.node);
 }
 
 void CPresenceMonitor::RunPresenceMonitor() {
@@ -187,10 +197,7 @@ void CPresenceMonitor::RunPresenceMonitor() {
   bool first_pass = true;
   while (!Stopping()) {
     if (protocol_.IsOpen()) {
-      // A keyboard unplugged and plugged back within one probe interval leaves the node in
-      // place but the channel dead; the event listener's failed read tells of that.
-      const bool event_channel_lost = event_channel_lost_.exchange(false);
-      if (event_channel_lost || !ProbeCommandChannel()) {
+      if (!ProbeCommandChannel()) {
         if (Stopping()) break;
         // The channel is closed at once rather than at the next open; commands see the open
         // flag clear first.
@@ -202,7 +209,7 @@ void CPresenceMonitor::RunPresenceMonitor() {
       if (!command_channel_.Enumerate()) return;
       if (ScanFor(command_channel_, kCommandUsagePage, kCommandUsage, true, &caps)) {
         command_path_ = command_channel_.DevicePath();
-        event_channel_lost_.store(false);
+        command_identity_ = IdentityOf(command_path_);
         protocol_.SetOpen(true);
         ConnectionChanged(1);
       }
@@ -228,17 +235,23 @@ void CPresenceMonitor::ConnectionChanged(int state) {
     SetIcon(0, kTrayIconProgram);
   } else {
     std::array<uint8_t, kKeyBlockBytes> block{};
-    const bool block_read =
-        protocol_.ReadDefaultKeyBlock(std::span<uint8_t, kKeyBlockBytes>(block)) == kResultOk;
     DeviceSettings settings;
-    const bool settings_read = protocol_.ReadSettings(&settings) == kResultOk;
+    bool block_read = false, settings_read = false, busy = false;
+    {
+      // One exchange, let go before the main window is told: its reload runs while we wait.
+      CDeviceProtocol::Exchange exchange(protocol_);
+      block_read = protocol_.ReadSteadyDefaultKeyBlock(
+                       std::span<uint8_t, kKeyBlockBytes>(block)) == kResultOk;
+      settings_read = protocol_.ReadSettings(&settings) == kResultOk;
+      busy = exchange.Busy();
+    }
     // Stopping closed the channel under these reads: their failure says nothing about the
     // keyboard, and the main window is going away.
     if (Stopping()) return;
     if (block_read) {
       if (sinks_.set_default_key_block) sinks_.set_default_key_block(block);
     } else {
-      prompt_.Notice(texts_.Text("MAIN_DEFAULT_MATRIX_PROMPT"));
+      prompt_.Notice(texts_.Text(busy ? kTextKeyboardBusy : "MAIN_DEFAULT_MATRIX_PROMPT"));
     }
     if (settings_read && sinks_.set_macro_capacity) {
       sinks_.set_macro_capacity(settings.MacroCapacityBytes());
@@ -283,8 +296,9 @@ void CPresenceMonitor::RunEventListener() {
           HandleUsage(usage);
         }
       }
-      // The keyboard has gone, or the channel was closed.
-      if (!Stopping()) event_channel_lost_.store(true);
+      // The keyboard has gone, the channel was closed, or the read failed on a keyboard that is
+      // still there: reopen after the pause. Whether the keyboard is gone is the presence
+      // monitor's to tell, from the command channel.
       event_channel_.Close();
     }
     event_channel_.FreePaths();

@@ -10,10 +10,13 @@
 // to the model (default key block, macro capacity) through callbacks, so this library stays below
 // the model.
 //
-// A keyboard can vanish and come back between two probes of the presence monitor; the probe then
-// succeeds while the command channel is dead. The event listener sees every disappearance (its
-// read fails), so a failed event read also counts as a loss: the monitor reports the keyboard
-// gone and connects it afresh on its next scan.
+// A keyboard can vanish and come back between two probes of the presence monitor; opening the
+// node then still succeeds while the command channel is dead. The probe therefore also compares
+// the node's identity (device number and sysfs device) with the one seen at connection, and
+// looks at the command channel's own hang-up: a changed identity or a hung-up channel is a loss.
+// A failed read on the event channel is not: the listener reopens its channel and nothing else,
+// so a keyboard whose event reads fail while it stays plugged in keeps its connection (and the
+// user's unapplied edits).
 #pragma once
 
 #include <array>
@@ -129,8 +132,10 @@ class CPresenceMonitor {
   // close the channel under it; false when stopping or the open failed.
   bool OpenUnlessStopping(CHidDevice& channel, const std::string& path, bool write, HidCaps* caps,
                           HidAttributes* attributes);
-  // Opens the open channel's node with no access rights and closes it again.
+  // True while the keyboard of the open command channel is still there: the channel has not hung
+  // up, its node opens (with no access rights) and still has the identity it had at connection.
   bool ProbeCommandChannel();
+  std::string IdentityOf(const std::string& interface_path);
   // Waits up to ms; false when asked to stop.
   bool Pause(uint32_t ms);
   bool Stopping() const { return stopping_.load(); }
@@ -159,9 +164,7 @@ class CPresenceMonitor {
   CHidDevice command_channel_;
   std::string command_path_;  // the path the command channel was opened at; probed while open
   CHidDevice event_channel_;
-  // Set when a read on the event channel failed (the keyboard went away, perhaps only for a
-  // moment); the presence monitor then treats the keyboard as lost even if its probe succeeds.
-  std::atomic<bool> event_channel_lost_{false};
+  std::string command_identity_;  // the node's identity when the command channel was opened
   std::atomic<int> connection_state_{0};
   std::atomic<bool> start_silent_{false};
   std::atomic<int> connection_icon_{kTrayIconProgram};

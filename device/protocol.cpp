@@ -1,6 +1,7 @@
 #include "device/protocol.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "platform/tick.h"
@@ -53,25 +54,163 @@ CDeviceProtocol::CDeviceProtocol(CHidDevice* channel, const Timing& timing)
 void CDeviceProtocol::SetChannel(CHidDevice* channel) {
   std::lock_guard<std::mutex> lock(io_mutex_);
   channel_ = channel;
+  echo_.store(Echo::Unknown);
+}
+
+CHidDevice* CDeviceProtocol::Channel() const {
+  std::lock_guard<std::mutex> lock(io_mutex_);
+  return channel_;
+}
+
+void CDeviceProtocol::SetOpen(bool open) {
+  if (open && !open_.load()) echo_.store(Echo::Unknown);
+  open_.store(open);
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The innermost exchange scope of this thread, whichever protocol it belongs to.
+thread_local CDeviceProtocol::Exchange* t_innermost = nullptr;
+
+// Command, length and address of the reply are those of the request.
+bool EchoesRequest(const std::array<uint8_t, kReportBytes>& request,
+                   const std::array<uint8_t, kReportBytes>& reply) {
+  return std::equal(request.begin() + 3, request.begin() + 7, reply.begin() + 3);
+}
+
+int MsLeft(Clock::time_point deadline) {
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
+}  // namespace
+
+CDeviceProtocol::Exchange::Exchange(CDeviceProtocol& protocol)
+    : protocol_(protocol), outer_(t_innermost) {
+  t_innermost = this;
+}
+
+CDeviceProtocol::Exchange::~Exchange() {
+  t_innermost = outer_;  // scopes end in the reverse order they began on their thread
+  if (holds_) protocol_.GiveTurn();
+}
+
+CDeviceProtocol::Exchange* CDeviceProtocol::Exchange::Outermost() {
+  Exchange* found = this;
+  for (Exchange* e = outer_; e != nullptr; e = e->outer_)
+    if (&e->protocol_ == &protocol_) found = e;
+  return found;
+}
+
+bool CDeviceProtocol::Exchange::Busy() const {
+  return const_cast<Exchange*>(this)->Outermost()->busy_;
+}
+
+bool CDeviceProtocol::TakeTurn() {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timing_.busy_wait_ms, 0));
+  {
+    std::unique_lock<std::mutex> lock(turn_mutex_);
+    if (!turn_cv_.wait_until(lock, deadline, [this] { return !turn_taken_; })) return false;
+    turn_taken_ = true;
+  }
+  std::string key;
+  {
+    std::lock_guard<std::mutex> lock(io_mutex_);
+    if (channel_ != nullptr) key = channel_->SharedDevicePath();
+  }
+  turn_locked_file_ = false;
+  if (!key.empty()) {
+    if (!lock_file_ || lock_key_ != key) {
+      lock_file_ = KeyboardLockFile::Open(key);
+      lock_key_ = key;
+    }
+    // Without a lock file (no runtime folder to write in) the keyboard stays usable, unguarded
+    // against other processes.
+    if (lock_file_) {
+      if (!lock_file_->Lock(MsLeft(deadline))) {
+        GiveTurn();
+        return false;
+      }
+      turn_locked_file_ = true;
+    }
+  }
+  return true;
+}
+
+void CDeviceProtocol::GiveTurn() {
+  if (turn_locked_file_) lock_file_->Unlock();
+  turn_locked_file_ = false;
+  {
+    std::lock_guard<std::mutex> lock(turn_mutex_);
+    turn_taken_ = false;
+  }
+  turn_cv_.notify_one();
+}
+
+template <typename Body>
+int CDeviceProtocol::WithTurn(Body body) {
+  Exchange* scope = nullptr;
+  for (Exchange* e = t_innermost; e != nullptr; e = e->outer_)
+    if (&e->protocol_ == this) scope = e;
+  if (scope == nullptr) {
+    if (!TakeTurn()) return kResultKeyboardBusy;
+    const int result = body();
+    GiveTurn();
+    return result;
+  }
+  if (scope->busy_) return kResultKeyboardBusy;
+  if (!scope->holds_) {
+    if (!TakeTurn()) {
+      scope->busy_ = true;
+      return kResultKeyboardBusy;
+    }
+    scope->holds_ = true;
+  }
+  return body();
 }
 
 int CDeviceProtocol::Transact(const uint8_t* request, size_t length, uint8_t* reply,
                               size_t reply_size) {
-  if (!open_.load() || channel_ == nullptr) return kResultNoDevice;
+  if (!open_.load()) return kResultNoDevice;
   std::array<uint8_t, kReportBytes> out{};
   if (request != nullptr) std::memcpy(out.data(), request, std::min(length, kReportBytes));
+  return WithTurn([&] { return TransactHeld(out, reply, reply_size); });
+}
+
+int CDeviceProtocol::TransactHeld(const std::array<uint8_t, kReportBytes>& out, uint8_t* reply,
+                                  size_t reply_size) {
   std::array<uint8_t, kReportBytes> in{};
   for (int attempt = 0; attempt < timing_.attempts; ++attempt) {
     std::lock_guard<std::mutex> lock(io_mutex_);
+    CHidDevice* channel = channel_;
+    if (channel == nullptr) return kResultNoDevice;
     // Whatever is waiting now answered an earlier attempt or request; it is not this reply.
-    channel_->DrainInput();
+    channel->DrainInput();
     size_t written = 0;
-    if (!channel_->WriteReport(out.data(), out.size(), &written, timing_.write_timeout_ms) ||
+    if (!channel->WriteReport(out.data(), out.size(), &written, timing_.write_timeout_ms) ||
         written < out.size()) {
       return kResultNotWritten;
     }
-    size_t got = 0;
-    if (channel_->ReadReport(in.data(), in.size(), &got, timing_.read_timeout_ms) && got > 0) {
+    // The read time is the attempt's, however many stale replies come in meanwhile.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timing_.read_timeout_ms);
+    int wait = timing_.read_timeout_ms;
+    for (;;) {
+      size_t got = 0;
+      if (!channel->ReadReport(in.data(), in.size(), &got, wait) || got == 0) break;
+      const bool echoes = EchoesRequest(out, in);
+      Echo mode = echo_.load();
+      if (mode == Echo::Unknown) {
+        mode = echoes ? Echo::Echoes : Echo::Silent;
+        echo_.store(mode);
+      }
+      if (mode == Echo::Echoes && !echoes) {
+        stale_replies_.fetch_add(1);
+        wait = MsLeft(deadline);
+        continue;
+      }
       if (reply != nullptr && reply_size > 0) {
         const size_t n = std::min(reply_size, in.size());
         std::memcpy(reply, in.data(), n);
@@ -84,13 +223,17 @@ int CDeviceProtocol::Transact(const uint8_t* request, size_t length, uint8_t* re
 }
 
 int CDeviceProtocol::Send(const uint8_t* request, size_t length) {
-  if (!open_.load() || channel_ == nullptr) return kResultNoDevice;
+  if (!open_.load()) return kResultNoDevice;
   std::array<uint8_t, kReportBytes> out{};
   if (request != nullptr) std::memcpy(out.data(), request, std::min(length, kReportBytes));
-  std::lock_guard<std::mutex> lock(io_mutex_);
-  size_t written = 0;
-  const bool ok = channel_->WriteReport(out.data(), out.size(), &written, timing_.write_timeout_ms);
-  return ok && written >= out.size() ? kResultOk : kResultNoDevice;
+  return WithTurn([&] {
+    std::lock_guard<std::mutex> lock(io_mutex_);
+    if (channel_ == nullptr) return kResultNoDevice;
+    size_t written = 0;
+    const bool ok =
+        channel_->WriteReport(out.data(), out.size(), &written, timing_.write_timeout_ms);
+    return ok && written >= out.size() ? kResultOk : kResultNoDevice;
+  });
 }
 
 int CDeviceProtocol::Command(uint8_t command, uint8_t length, uint16_t address,
@@ -193,6 +336,20 @@ int CDeviceProtocol::ReadDefaultKeyBlock(std::span<uint8_t, kKeyBlockBytes> buff
   return ChunkedRead(kCmdReadDefaultKeyBlock, 0, buffer.data(), kKeyBlockBytes);
 }
 
+int CDeviceProtocol::ReadSteadyDefaultKeyBlock(std::span<uint8_t, kKeyBlockBytes> buffer) {
+  // A keyboard that does not echo its requests cannot tell a late reply from a fresh one, and a
+  // shifted chunk would then decide every key of every profile: two reads must agree.
+  std::array<uint8_t, kKeyBlockBytes> first{};
+  int result = ReadDefaultKeyBlock(first);
+  if (result != kResultOk) return result;
+  std::array<uint8_t, kKeyBlockBytes> second{};
+  result = ReadDefaultKeyBlock(second);
+  if (result != kResultOk) return result;
+  if (first != second) return kResultReadsDisagree;
+  std::copy(first.begin(), first.end(), buffer.begin());
+  return kResultOk;
+}
+
 namespace {
 // page x 256 + offset must fit the 16-bit address.
 bool ColourAddress(int page, uint16_t offset, uint16_t* address) {
@@ -239,6 +396,7 @@ int CDeviceProtocol::CurrentProfile() {
   DeviceSettings settings;
   if (ReadSettings(&settings) != kResultOk) return -1;
   const int profile = settings.CurrentProfile();
+  if (profile < 0) return -1;
   cached_profile_.store(profile);
   return profile;
 }

@@ -3,18 +3,35 @@
 // 64-byte reply. CDeviceProtocol frames, checksums and exchanges these reports with time-outs and
 // retries over the command channel and offers every command the keyboard knows, with the result
 // codes the rest of the program tests (1 success; 0 no keyboard / no reply; -1 not written;
-// -102 / -103 the keyboard's error statuses 0xFF / 0xFE; -201 bad argument, nothing sent).
+// -102 / -103 the keyboard's error statuses 0xFF / 0xFE; -105 two reads of the same memory
+// disagreed; -201 bad argument, nothing sent).
+//
+// Replies: a keyboard that echoes command, length and address in its replies (its first reply
+// after each connection tells) gets every reply checked against its request; one that does not
+// echo is its request's answer because it came, with only its status byte looked at. A reply
+// that does not echo its request is a late answer to an earlier one: it is thrown away and the
+// wait goes on within the attempt's read time.
+//
+// Exchanges: every command runs inside an exchange with the keyboard that no other thread of this
+// process and no other Orvane process of this user can come between (a lock in the per-user
+// runtime folder, keyed by the keyboard's interface path, shared by every process). A command
+// sequence that must stay whole opens a CDeviceProtocol::Exchange; a command outside one is an
+// exchange of its own. Whoever finds the keyboard taken waits up to 5 s, then gets -301.
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <span>
+#include <string>
 
 #include "device/hid_device.h"
 #include "device/keyboard_format.h"
+#include "platform/keyboard_lock.h"
 
 namespace orvane {
 
@@ -23,6 +40,12 @@ constexpr int kResultNoDevice = 0;  // no keyboard open, or no reply in four att
 constexpr int kResultNotWritten = -1;
 constexpr int kResultStatusFailed = -102;  // reply status 0xFF
 constexpr int kResultStatusBusy = -103;    // reply status 0xFE
+constexpr int kResultReadsDisagree = -105; // two reads of the same memory gave different bytes
+// Another Orvane program (or another thread of this one) kept the keyboard for the whole wait;
+// nothing was sent.
+constexpr int kResultKeyboardBusy = -301;
+// The language text that tells the user so.
+constexpr const char* kTextKeyboardBusy = "MAIN_DEVICE_BUSY_PROMPT";
 constexpr int kResultBadArgument = -201;
 
 
@@ -75,7 +98,8 @@ struct DeviceSettings {
   static constexpr size_t kModeCount = 32;
   static constexpr uint8_t kPerKeyMode = 0xFE;
 
-  int CurrentProfile() const { return bytes[kProfileByte]; }
+  // 0 to 2; -1 for a byte the keyboard cannot mean (above 2).
+  int CurrentProfile() const { return bytes[kProfileByte] <= 2 ? bytes[kProfileByte] : -1; }
   size_t MacroCapacityBytes() const { return size_t{bytes[kCapacityByte]} * 128; }
   uint8_t Mode(size_t slot) const { return slot < kModeCount ? bytes[kModesOffset + slot] : 0; }
   // True when the mode list offers the per-key user mode (and so the colour pages exist).
@@ -90,18 +114,48 @@ class CDeviceProtocol {
     int read_timeout_ms = 300;
     int attempts = 4;
     uint32_t end_access_pause_ms = 10;
+    int busy_wait_ms = 5000;  // how long an exchange waits for whoever has the keyboard
+  };
+
+  // A sequence of commands kept whole (see the top of this file). The keyboard is taken at the
+  // first command sent inside the scope and let go when the thread's outermost scope on this
+  // protocol ends, so a scope that sends nothing takes nothing; scopes nest. Lives on one thread.
+  class Exchange {
+   public:
+    explicit Exchange(CDeviceProtocol& protocol);
+    ~Exchange();
+    Exchange(const Exchange&) = delete;
+    Exchange& operator=(const Exchange&) = delete;
+    // True once a command of this exchange found the keyboard taken for the whole wait; every
+    // later command of the exchange then returns -301 at once, without waiting again.
+    bool Busy() const;
+
+   private:
+    friend class CDeviceProtocol;
+    Exchange* Outermost();
+    CDeviceProtocol& protocol_;
+    Exchange* outer_;   // the thread's enclosing scope (of any protocol)
+    bool holds_ = false;
+    bool busy_ = false;
   };
 
   explicit CDeviceProtocol(CHidDevice* channel = nullptr);
   CDeviceProtocol(CHidDevice* channel, const Timing& timing);
 
-  // The command channel; set before the open flag is raised.
+  // The command channel; set before the open flag is raised. Waits for a transaction attempt
+  // that is using the old channel, so the old one may be destroyed once this returns.
   void SetChannel(CHidDevice* channel);
-  CHidDevice* Channel() const { return channel_; }
+  CHidDevice* Channel() const;
   // The open flag: the presence monitor raises it while the channel is open on the keyboard.
-  // While it is clear every operation returns 0 without any I/O.
-  void SetOpen(bool open) { open_.store(open); }
+  // While it is clear every operation returns 0 without any I/O. Raising it starts a new
+  // connection: whether the keyboard echoes its requests is learnt again from its first reply.
+  void SetOpen(bool open);
   bool IsOpen() const { return open_.load(); }
+  // What the first reply of this connection told: unknown until a reply came.
+  enum class Echo { Unknown, Echoes, Silent };
+  Echo EchoMode() const { return echo_.load(); }
+  // Replies thrown away because they answered an earlier request (since construction).
+  uint64_t StaleReplies() const { return stale_replies_.load(); }
   const Timing& GetTiming() const { return timing_; }
 
   // One request, one reply: 1 with the reply in reply (up to reply_size bytes), 0 when no reply
@@ -123,6 +177,9 @@ class CDeviceProtocol {
   int WriteMacroArea(std::span<const uint8_t> buffer);
   int TestCommand();
   int ReadDefaultKeyBlock(std::span<uint8_t, kKeyBlockBytes> buffer);
+  // The default key block as the program takes it on arrival: read twice, and 1 only when both
+  // reads succeeded and gave the same bytes (-105 when they differ); buffer is changed only on 1.
+  int ReadSteadyDefaultKeyBlock(std::span<uint8_t, kKeyBlockBytes> buffer);
   int ReadColourPage(std::span<uint8_t, kReportDataBytes> buffer, uint8_t count, uint16_t offset,
                      int page);
   // page: the profile the main window shows, which the caller passes in.
@@ -130,7 +187,7 @@ class CDeviceProtocol {
   int EnterBootMode();
 
   // The keyboard's current on-board profile: the cached value, or byte 10 of a fresh settings
-  // read (cached). -1 when that read fails.
+  // read (cached). -1 when that read fails or the byte is not 0 to 2 (nothing is cached then).
   int CurrentProfile();
   // Makes profile (0-2) the keyboard's current one through the settings record.
   int SelectProfile(int profile);
@@ -143,14 +200,34 @@ class CDeviceProtocol {
               size_t count, DeviceReport* reply);
   int ChunkedRead(uint8_t command, uint16_t base, uint8_t* buffer, size_t total);
   int ChunkedWrite(uint8_t command, uint16_t base, const uint8_t* buffer, size_t total);
+  // The attempts of one transaction; the caller has the keyboard.
+  int TransactHeld(const std::array<uint8_t, kReportBytes>& out, uint8_t* reply, size_t reply_size);
+  // Takes the keyboard for the calling thread: waits for other threads of this process, then for
+  // other processes; false after busy_wait_ms. GiveTurn lets go.
+  bool TakeTurn();
+  void GiveTurn();
+  // Runs body with the keyboard: inside the thread's exchange scope if it has one, else alone.
+  template <typename Body>
+  int WithTurn(Body body);
 
+  // Guarded by io_mutex_: read and used only with it held.
   CHidDevice* channel_;
   Timing timing_;
   std::atomic<bool> open_{false};
   std::atomic<int> cached_profile_{-1};
+  std::atomic<Echo> echo_{Echo::Unknown};
+  std::atomic<uint64_t> stale_replies_{0};
   // Held across one whole write-and-read attempt, so a reply always belongs to its request even
-  // when two threads transact at once.
-  std::mutex io_mutex_;
+  // when two threads transact at once, and the channel cannot change under an attempt.
+  mutable std::mutex io_mutex_;
+
+  // Whose turn it is. lock_file_ and lock_key_ belong to the thread that has the turn.
+  std::mutex turn_mutex_;
+  std::condition_variable turn_cv_;
+  bool turn_taken_ = false;
+  bool turn_locked_file_ = false;
+  std::unique_ptr<KeyboardLockFile> lock_file_;
+  std::string lock_key_;
 };
 
 // The result code a reply status stands for.

@@ -85,11 +85,20 @@ int WriteLayers(const ConfigContext& context, const std::vector<int>& layers, CD
     return 0;
   }
 
-  device.BeginAccess();
-  bool all_written = device.WriteMacroArea(plan->area) == kResultOk;
-  for (const auto& [layer, block] : plan->blocks)
-    if (device.WriteKeyBlock(block, layer) != kResultOk) all_written = false;
-  device.EndAccess();
+  bool all_written = false;
+  {
+    // The bracket is one exchange: another program's commands cannot come between its writes.
+    CDeviceProtocol::Exchange exchange(device);
+    device.BeginAccess();
+    all_written = device.WriteMacroArea(plan->area) == kResultOk;
+    for (const auto& [layer, block] : plan->blocks)
+      if (device.WriteKeyBlock(block, layer) != kResultOk) all_written = false;
+    device.EndAccess();
+    if (exchange.Busy()) {
+      prompt.Notice(texts.Text(kTextKeyboardBusy), true);
+      return 0;
+    }
+  }
 
   if (!plan->with_names) prompt.Notice(texts.Text("EXTRA_PROFILE_SPACE_TIGHT"), true);
   return all_written ? 1 : 0;
@@ -126,8 +135,10 @@ int ApplyLayer(const ConfigContext& context, int layer, CDeviceProtocol& device,
 
 int BuildImageFromKeyboard(const KeyboardFacts& keyboard, const std::string& path, CDeviceProtocol& device,
                            const ITextSource& texts) {
+  // Every read of the image in one exchange, so they all see the same configuration.
+  CDeviceProtocol::Exchange exchange(device);
   const int current = device.CurrentProfile();
-  if (current < 0 || current > 3) return 0;
+  if (current < 0) return 0;
   try {
     std::array<KeyBlock, 3> blocks{};
     for (int n = 0; n < 3; ++n)

@@ -35,7 +35,9 @@ enum class HidIoStatus {
   Error,
 };
 
-enum class HidOpenError { None, NotFound, NoPermission, Busy, Other };
+// NotADevice: the path opened, but what it names is no device node of the kind the backend
+// serves (a FIFO, a plain file, another character device); it is closed again at once.
+enum class HidOpenError { None, NotFound, NoPermission, Busy, NotADevice, Other };
 
 // An open node. Read and Write may be called from different threads at once; Cancel may be called
 // from any thread and ends a waiting Read or Write promptly.
@@ -59,6 +61,13 @@ class IHidBackend {
   virtual std::vector<HidNodeInfo> EnumerateNodes() = 0;
   virtual std::unique_ptr<IHidNode> OpenNode(const std::string& node, bool read, bool write,
                                              HidOpenError* error) = 0;
+  // True when no other process can reach these nodes (an in-process simulation, a test's
+  // fake): talking to them then needs no lock shared with other processes.
+  virtual bool NodesPrivateToProcess() const { return false; }
+  // Who the node is now: a text that changes when the device behind the name changes (unplugged
+  // and plugged back, or another device given the same name). Empty when the node is absent or
+  // the backend cannot tell; two non-empty identities compare equal only for the same device.
+  virtual std::string NodeIdentity(const std::string& node) { (void)node; return {}; }
 };
 
 // The real backend of this platform, defined by the backend folder the build chose (linux/: hidraw

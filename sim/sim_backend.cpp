@@ -59,6 +59,13 @@ bool SimHidBackend::Save(std::string* error) {
   return Keyboard().SaveFile(state_file_, error);
 }
 
+std::string SimHidBackend::NodeIdentity(const std::string& node) {
+  if (!hub_->IsPlugged()) return {};
+  for (int n = 0; n < kSimNodeCount; ++n)
+    if (node == NodeName(n)) return node + "@" + std::to_string(hub_->Epoch());
+  return {};
+}
+
 std::string SimHidBackend::NodeName(int node) const {
   return prefix_ + "hidraw" + std::to_string(node);
 }

@@ -27,6 +27,9 @@ class SimHidBackend : public IHidBackend {
   std::vector<HidNodeInfo> EnumerateNodes() override;
   std::unique_ptr<IHidNode> OpenNode(const std::string& node, bool read, bool write,
                                      HidOpenError* error) override;
+  bool NodesPrivateToProcess() const override { return true; }
+  // The node name and the arrival it belongs to.
+  std::string NodeIdentity(const std::string& node) override;
 
   CSimHub& Hub() { return *hub_; }
   CSimKeyboard& Keyboard() { return hub_->Keyboard(); }

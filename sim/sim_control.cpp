@@ -67,6 +67,9 @@ std::string Fault(CSimHub& hub, const std::vector<std::string>& w) {
   } else if (kind == "refuse") {
     if (w.size() < 3 || (w[2] != "on" && w[2] != "off")) return "error refuse needs on or off";
     f.refuse_writes = w[2] == "on";
+  } else if (kind == "echo") {
+    if (w.size() < 3 || (w[2] != "on" && w[2] != "off")) return "error echo needs on or off";
+    f.no_echo = w[2] == "off";
   } else if (kind == "stall") {
     if (w.size() < 3 || !ParseNumber(w[2], 1, 600000, &v)) return "error stall needs milliseconds";
     f.stall_ms = static_cast<uint32_t>(v);

@@ -79,6 +79,11 @@ void CSimHub::NotifyPlug(bool plugged) {
   if (plug_listener_) plug_listener_(plugged);
 }
 
+uint64_t CSimHub::Epoch() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return epoch_;
+}
+
 void CSimHub::Plug() {
   {
     std::lock_guard<std::mutex> lock(mutex_);

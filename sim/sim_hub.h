@@ -59,6 +59,8 @@ class CSimHub {
   CSimKeyboard& Keyboard() { return keyboard_; }
 
   bool IsPlugged() const;
+  // Counts arrivals: each plug makes a new device of the same nodes.
+  uint64_t Epoch() const;
   void Plug();
   void Unplug();
   // Told (outside the hub's lock) about every plug and unplug, including a vanishing keyboard.

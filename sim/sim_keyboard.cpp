@@ -95,7 +95,7 @@ SimOutcome CSimKeyboard::HandleRequest(const uint8_t* data, size_t size) {
 
   SimReport reply{};
   reply[0] = kCommandReportId;
-  std::memcpy(&reply[3], &request[3], 4);  // command, length, address echoed
+  if (!faults_.no_echo) std::memcpy(&reply[3], &request[3], 4);  // command, length, address
   bool error_now = false;
   if (faults_.error_status_after > 0) {
     --faults_.error_status_after;

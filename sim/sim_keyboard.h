@@ -45,6 +45,7 @@ struct SimFaults {
   bool refuse_writes = false;
   int stall_writes = 0;   // the host's write is held this long before it completes
   uint32_t stall_ms = 0;
+  bool no_echo = false;   // replies carry zeros where command, length and address are echoed
 };
 
 class CSimKeyboard {

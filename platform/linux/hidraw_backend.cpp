@@ -8,6 +8,8 @@
 #include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,6 +28,7 @@ namespace fs = std::filesystem;
 constexpr size_t kMaxSysfsFile = 65536;
 constexpr size_t kReadBuffer = 16384;    // larger than any report hidraw hands out
 constexpr int kMaxDrainReports = 4096;   // a device flooding input cannot hold DrainInput forever
+constexpr unsigned long kFuseSuperMagic = 0x65735546;
 
 bool ReadSmallFile(const std::string& path, std::vector<uint8_t>* out) {
   out->clear();
@@ -179,12 +182,86 @@ std::unique_ptr<IHidNode> HidrawBackend::OpenNode(const std::string& node, bool 
     }
     return nullptr;
   }
+  if (node_check_ && !IsHidrawNode(fd, node)) {
+    ::close(fd);
+    *error = HidOpenError::NotADevice;
+    return nullptr;
+  }
   auto n = HidrawNode::Adopt(fd);
   *error = n ? HidOpenError::None : HidOpenError::Other;
   return n;
 }
 
+std::string HidrawBackend::NodeIdentity(const std::string& node) {
+  struct stat st;
+  if (::stat(node.c_str(), &st) != 0) return {};
+  const size_t slash = node.rfind('/');
+  const std::string name = slash == std::string::npos ? node : node.substr(slash + 1);
+  std::error_code ec;
+  const fs::path device = fs::canonical(sys_root_ + "/class/hidraw/" + name, ec);
+  if (ec) return {};
+  return std::to_string(static_cast<unsigned long long>(st.st_rdev)) + " " + device.string();
+}
+
+// A FIFO or a plain file would hang a read or hand our own requests back as replies, and another
+// character device (/dev/zero) answers anything: the node must be the character device that
+// sysfs lists for this hidraw entry. A file served from user space through FUSE stands in for
+// one, as the simulated keyboard serves its nodes (a device file on a FUSE mount would open the
+// kernel's driver instead).
+bool HidrawBackend::IsHidrawNode(int fd, const std::string& node) const {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return false;
+  if (S_ISREG(st.st_mode)) {
+    struct statfs fs;
+    return ::fstatfs(fd, &fs) == 0 && static_cast<unsigned long>(fs.f_type) == kFuseSuperMagic;
+  }
+  if (!S_ISCHR(st.st_mode)) return false;
+  const size_t slash = node.rfind('/');
+  const std::string name = slash == std::string::npos ? node : node.substr(slash + 1);
+  std::vector<uint8_t> text;
+  if (!ReadSmallFile(sys_root_ + "/class/hidraw/" + name + "/dev", &text)) return false;
+  std::string s(text.begin(), text.end());
+  while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
+  const size_t colon = s.find(':');
+  if (colon == std::string::npos || colon == 0 || colon + 1 >= s.size() || s.size() > 24) return false;
+  unsigned long major = 0, minor = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (i == colon) continue;
+    if (s[i] < '0' || s[i] > '9') return false;
+    unsigned long& part = i < colon ? major : minor;
+    part = part * 10 + static_cast<unsigned long>(s[i] - '0');
+  }
+  return st.st_rdev == makedev(major, minor);
+}
+
 // ---------------------------------------------------------------------------------------------
+
+// What the node and its writer thread share. The thread holds its own reference, so a node
+// destroyed while a write is stuck in the kernel leaves this (and the descriptors, closed with
+// it) to the thread, which lets go when the kernel gives the write back, or when the process ends.
+struct HidrawNode::Shared {
+  Shared(int fd_in, int stop_fd_in) : fd(fd_in), stop_fd(stop_fd_in) {}
+  ~Shared() {
+    ::close(fd);
+    ::close(stop_fd);
+  }
+  Shared(const Shared&) = delete;
+  Shared& operator=(const Shared&) = delete;
+
+  const int fd;
+  const int stop_fd;  // eventfd: the node is going, wakes the writer from a poll
+  std::atomic<bool> dead{false};
+
+  std::mutex mutex;
+  std::condition_variable cv;
+  std::vector<uint8_t> buf;  // owned here until the kernel returns
+  bool job = false;
+  bool in_flight = false;
+  bool stop = false;
+  uint64_t job_seq = 0;
+  uint64_t done_seq = 0;
+  HidIoStatus result = HidIoStatus::Ok;
+};
 
 std::unique_ptr<HidrawNode> HidrawNode::Adopt(int fd) {
   if (fd < 0) return nullptr;
@@ -198,46 +275,56 @@ std::unique_ptr<HidrawNode> HidrawNode::Adopt(int fd) {
     ::close(fd);
     return nullptr;
   }
+  std::shared_ptr<Shared> shared;
   try {
-    return std::unique_ptr<HidrawNode>(new HidrawNode(fd, cancel_fd, stop_fd));
-  } catch (...) {  // allocation failed; the constructor closed nothing
+    shared = std::make_shared<Shared>(fd, stop_fd);
+  } catch (...) {
     ::close(fd);
     ::close(cancel_fd);
     ::close(stop_fd);
     return nullptr;
   }
+  try {
+    return std::unique_ptr<HidrawNode>(new HidrawNode(std::move(shared), cancel_fd));
+  } catch (...) {  // allocation failed; shared closes fd and stop_fd
+    ::close(cancel_fd);
+    return nullptr;
+  }
 }
 
-HidrawNode::HidrawNode(int fd, int cancel_fd, int stop_fd)
-    : fd_(fd), cancel_fd_(cancel_fd), stop_fd_(stop_fd), read_buf_(kReadBuffer) {}
+HidrawNode::HidrawNode(std::shared_ptr<Shared> shared, int cancel_fd)
+    : s_(std::move(shared)), fd_(s_->fd), cancel_fd_(cancel_fd), read_buf_(kReadBuffer) {}
 
 HidrawNode::~HidrawNode() {
+  bool stuck = false;
   {
-    std::lock_guard lock(write_mutex_);
-    stop_ = true;
+    std::lock_guard lock(s_->mutex);
+    s_->stop = true;
+    stuck = s_->in_flight;
   }
-  write_cv_.notify_all();
+  s_->cv.notify_all();
   const uint64_t one = 1;
-  (void)!::write(stop_fd_, &one, sizeof one);
-  // A write stuck in the kernel keeps its buffer (owned here) until it returns; the kernel
-  // bounds that wait.
-  if (writer_.joinable()) writer_.join();
-  ::close(fd_);
+  (void)!::write(s_->stop_fd, &one, sizeof one);
+  if (writer_.joinable()) {
+    // A write still in the kernel may stay there for as long as the device likes; ending the
+    // program must not wait for it. The thread keeps what it uses and ends on its own.
+    if (stuck) writer_.detach();
+    else writer_.join();
+  }
   ::close(cancel_fd_);
-  ::close(stop_fd_);
 }
 
 void HidrawNode::Cancel() {
   cancel_gen_.fetch_add(1);
   const uint64_t one = 1;
   (void)!::write(cancel_fd_, &one, sizeof one);
-  { std::lock_guard lock(write_mutex_); }  // no waiter can miss the change below
-  write_cv_.notify_all();
+  { std::lock_guard lock(s_->mutex); }  // no waiter can miss the change below
+  s_->cv.notify_all();
 }
 
 HidIoStatus HidrawNode::Read(uint8_t* buf, size_t cap, size_t* got, int timeout_ms) {
   *got = 0;
-  if (dead_) return HidIoStatus::Disconnected;
+  if (s_->dead) return HidIoStatus::Disconnected;
   std::lock_guard lock(read_mutex_);
   const uint64_t gen = cancel_gen_.load();
   using Clock = std::chrono::steady_clock;
@@ -251,13 +338,13 @@ HidIoStatus HidrawNode::Read(uint8_t* buf, size_t cap, size_t* got, int timeout_
       return HidIoStatus::Ok;
     }
     if (n == 0) {  // end of file: the other side is gone
-      dead_ = true;
+      s_->dead = true;
       return HidIoStatus::Disconnected;
     }
     if (errno == EINTR) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK) {
       if (IsGoneErrno(errno)) {
-        dead_ = true;
+        s_->dead = true;
         return HidIoStatus::Disconnected;
       }
       return HidIoStatus::Error;
@@ -282,62 +369,66 @@ HidIoStatus HidrawNode::Read(uint8_t* buf, size_t cap, size_t* got, int timeout_
       (void)!::read(cancel_fd_, &count, sizeof count);
     }
     if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) && !(fds[0].revents & POLLIN)) {
-      dead_ = true;
+      s_->dead = true;
       return HidIoStatus::Disconnected;
     }
   }
 }
 
 void HidrawNode::DrainInput() {
-  if (dead_) return;
-  std::vector<uint8_t> sink(kReadBuffer);
+  if (s_->dead) return;
+  // With a write still in the kernel the next write is refused anyway, and a read on the same
+  // descriptor may have to wait behind the stuck write (it does on a FUSE-served node).
+  if (WriteInFlight()) return;
+  std::lock_guard lock(read_mutex_);
   for (int i = 0; i < kMaxDrainReports; ++i) {
-    const ssize_t n = ::read(fd_, sink.data(), sink.size());
+    const ssize_t n = ::read(fd_, read_buf_.data(), read_buf_.size());
     if (n > 0) continue;
     if (n < 0 && errno == EINTR) continue;
-    if (n == 0 || (n < 0 && IsGoneErrno(errno))) dead_ = true;
+    if (n == 0 || (n < 0 && IsGoneErrno(errno))) s_->dead = true;
     return;
   }
 }
 
 bool HidrawNode::WriteInFlight() {
-  std::lock_guard lock(write_mutex_);
-  return in_flight_;
+  std::lock_guard lock(s_->mutex);
+  return s_->in_flight;
 }
 
 HidIoStatus HidrawNode::Write(const uint8_t* data, size_t size, int timeout_ms) {
-  if (dead_) return HidIoStatus::Disconnected;
+  if (s_->dead) return HidIoStatus::Disconnected;
   if (size == 0) return HidIoStatus::Error;
-  std::unique_lock lock(write_mutex_);
-  if (in_flight_) return HidIoStatus::Busy;
+  Shared& s = *s_;
+  std::unique_lock lock(s.mutex);
+  if (s.in_flight) return HidIoStatus::Busy;
   try {
-    write_buf_.assign(data, data + size);
+    s.buf.assign(data, data + size);
     // The writer starts with the first write: opens that only read, or only probe that the node
     // is still there, cost no thread.
-    if (!writer_.joinable()) writer_ = std::thread([this] { WriterLoop(); });
+    if (!writer_.joinable()) writer_ = std::thread([shared = s_] { WriterLoop(shared); });
   } catch (...) {  // allocation or thread creation failed
     return HidIoStatus::Error;
   }
   const uint64_t gen = cancel_gen_.load();
-  const uint64_t seq = ++job_seq_;
-  job_ = true;
-  in_flight_ = true;
-  write_cv_.notify_all();
-  auto finished = [&] { return done_seq_ == seq || cancel_gen_.load() != gen || stop_; };
+  const uint64_t seq = ++s.job_seq;
+  s.job = true;
+  s.in_flight = true;
+  s.cv.notify_all();
+  auto finished = [&] { return s.done_seq == seq || cancel_gen_.load() != gen || s.stop; };
   if (timeout_ms < 0) {
-    write_cv_.wait(lock, finished);
+    s.cv.wait(lock, finished);
   } else {
-    write_cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms), finished);
+    s.cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), finished);
   }
-  if (done_seq_ == seq) return write_result_;
+  if (s.done_seq == seq) return s.result;
   // The write stays with the writer thread and its buffer until the kernel returns.
   return cancel_gen_.load() != gen ? HidIoStatus::Cancelled : HidIoStatus::Timeout;
 }
 
-HidIoStatus HidrawNode::WriteNow(const std::vector<uint8_t>& data) {
+HidIoStatus HidrawNode::WriteNow(Shared& s) {
   for (;;) {
-    const ssize_t n = ::write(fd_, data.data(), data.size());
-    if (n == static_cast<ssize_t>(data.size())) return HidIoStatus::Ok;
+    const ssize_t n = ::write(s.fd, s.buf.data(), s.buf.size());
+    if (n == static_cast<ssize_t>(s.buf.size())) return HidIoStatus::Ok;
     if (n >= 0) return HidIoStatus::Error;  // hidraw takes a report whole or not at all
     const int e = errno;
     if (e == EINTR) continue;
@@ -349,40 +440,41 @@ HidIoStatus HidrawNode::WriteNow(const std::vector<uint8_t>& data) {
       ::sigtimedwait(&pipe, nullptr, &zero);
     }
     if (IsGoneErrno(e)) {
-      dead_ = true;
+      s.dead = true;
       return HidIoStatus::Disconnected;
     }
     if (e != EAGAIN && e != EWOULDBLOCK) return HidIoStatus::Error;
-    pollfd fds[2] = {{fd_, POLLOUT, 0}, {stop_fd_, POLLIN, 0}};
+    pollfd fds[2] = {{s.fd, POLLOUT, 0}, {s.stop_fd, POLLIN, 0}};
     const int r = ::poll(fds, 2, -1);
     if (r < 0 && errno != EINTR) return HidIoStatus::Error;
     if (fds[1].revents & POLLIN) return HidIoStatus::Cancelled;
     if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) && !(fds[0].revents & POLLOUT)) {
-      dead_ = true;
+      s.dead = true;
       return HidIoStatus::Disconnected;
     }
   }
 }
 
-void HidrawNode::WriterLoop() {
+void HidrawNode::WriterLoop(std::shared_ptr<Shared> shared) {
   // A vanished reader of a socket or FIFO stand-in must not kill the process.
   sigset_t pipe;
   sigemptyset(&pipe);
   sigaddset(&pipe, SIGPIPE);
   pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
-  std::unique_lock lock(write_mutex_);
+  Shared& s = *shared;
+  std::unique_lock lock(s.mutex);
   for (;;) {
-    write_cv_.wait(lock, [&] { return job_ || stop_; });
-    if (stop_) return;
-    job_ = false;
-    const uint64_t seq = job_seq_;
+    s.cv.wait(lock, [&] { return s.job || s.stop; });
+    if (s.stop) return;
+    s.job = false;
+    const uint64_t seq = s.job_seq;
     lock.unlock();
-    const HidIoStatus result = WriteNow(write_buf_);  // buffer untouched while in_flight_
+    const HidIoStatus result = WriteNow(s);  // buffer untouched while in_flight
     lock.lock();
-    write_result_ = result;
-    done_seq_ = seq;
-    in_flight_ = false;
-    write_cv_.notify_all();
+    s.result = result;
+    s.done_seq = seq;
+    s.in_flight = false;
+    s.cv.notify_all();
   }
 }
 

@@ -229,6 +229,22 @@ void OnRead(fuse_req_t req, fuse_ino_t, size_t size, off_t, fuse_file_info* fi) 
   ServeLocked(hub, *file);  // input may have come in meanwhile
 }
 
+// A write held back by a stall; answered once, by the stall's end or by an interrupt.
+struct StalledWrite {
+  std::mutex mutex;
+  bool answered = false;
+};
+
+// The timer's closure keeps the StalledWrite alive until it has run, and an answered request
+// gets no more interrupts, so data is valid whenever this is called.
+void OnWriteInterrupted(fuse_req_t req, void* data) {
+  auto* stalled = static_cast<StalledWrite*>(data);
+  std::lock_guard<std::mutex> lock(stalled->mutex);
+  if (stalled->answered) return;
+  stalled->answered = true;
+  fuse_reply_err(req, EINTR);
+}
+
 void FinishWrite(fuse_req_t req, CSimHub& hub, SimEndpoint& ep, const std::vector<uint8_t>& data) {
   switch (hub.Write(ep, data.data(), data.size())) {
     case HidIoStatus::Ok:
@@ -256,9 +272,19 @@ void OnWrite(fuse_req_t req, fuse_ino_t, const char* buf, size_t size, off_t, fu
     FinishWrite(req, hub, *file->endpoint, data);
     return;
   }
-  // A stuck device: the write stays in the kernel until the device takes it.
+  // A stuck device: the write stays in the kernel until the device takes it, or until the
+  // writer is killed (the kernel then interrupts the request and we let it go unsent), so a
+  // process with a stuck write can still end.
   std::shared_ptr<SimEndpoint> ep = file->endpoint;
-  hub.RunAfter(stall, [req, &hub, ep, data] { FinishWrite(req, hub, *ep, data); });
+  auto stalled = std::make_shared<StalledWrite>();
+  // Registered before the timer can answer (and so free) the request.
+  fuse_req_interrupt_func(req, OnWriteInterrupted, stalled.get());
+  hub.RunAfter(stall, [req, &hub, ep, data, stalled] {
+    std::lock_guard<std::mutex> lock(stalled->mutex);
+    if (stalled->answered) return;
+    stalled->answered = true;
+    FinishWrite(req, hub, *ep, data);
+  });
 }
 
 void OnPoll(fuse_req_t req, fuse_ino_t, fuse_file_info* fi, fuse_pollhandle* ph) {
@@ -342,8 +368,9 @@ void CFuseHidServer::UpdateSysTree(bool plugged) {
   std::snprintf(text, sizeof(text), "%04x\n", kSimProductId);
   WriteSmallFile(usb / "idProduct", text, std::strlen(text));
   for (int n = 0; n < kSimNodeCount; ++n) {
+    // As the kernel does, every arrival makes new HID devices with the next sequence numbers.
     std::snprintf(text, sizeof(text), "1-1:1.%d/0003:%04X:%04X.%04X", n, kSimVendorId, kSimProductId,
-                  n + 1);
+                  ++hid_sequence_ & 0xFFFF);
     const fs::path hid = usb / text;
     const fs::path node = hid / "hidraw" / NodeName(n);
     fs::create_directories(node, ec);

@@ -41,6 +41,7 @@ class CFuseHidServer {
   bool mounted_ = false;
   bool handlers_ = false;
   unsigned long loop_thread_ = 0;
+  unsigned hid_sequence_ = 0;  // the last HID device number given out
 };
 
 }  // namespace orvane

@@ -106,16 +106,16 @@ TEST_F(CliFuse, KeyboardFailuresGiveExitCode1) {
   EXPECT_TRUE(Contains(r.err, "reading the keyboard's settings failed")) << r.err;
   ASSERT_EQ(sim_.Control("fault none").rfind("ok", 0), 0u);
 
-  // Error statuses once the arrival reads (seven default key block chunks and the settings)
-  // are done: the configuration write fails and says so.
-  ASSERT_EQ(sim_.Control("fault status ff all after 8").rfind("ok", 0), 0u);
+  // Error statuses once the arrival reads (the default key block twice, seven chunks each, and
+  // the settings) are done: the configuration write fails and says so.
+  ASSERT_EQ(sim_.Control("fault status ff all after 15").rfind("ok", 0), 0u);
   r = Run({"write", orv}, 120000);
   EXPECT_EQ(r.code, 1) << r.err;
   EXPECT_TRUE(Contains(r.err, "writing " + orv + " to the keyboard failed")) << r.err;
   ASSERT_EQ(sim_.Control("fault none").rfind("ok", 0), 0u);
 
   // Error statuses on the key block reads make read fail and leave no file behind.
-  ASSERT_EQ(sim_.Control("fault status ff all after 9").rfind("ok", 0), 0u);
+  ASSERT_EQ(sim_.Control("fault status ff all after 16").rfind("ok", 0), 0u);
   const std::string out = dir_.File("out.orv");
   r = Run({"read", out}, 120000);
   EXPECT_EQ(r.code, 1) << r.err;

@@ -3,6 +3,8 @@
 // in-process against a keyboard this user may not open.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "cli/commands.h"
@@ -13,6 +15,7 @@
 #include "sim/sim_hub.h"
 #include "sim/sim_memory.h"
 #include "tests/cli/cli_run.h"
+#include "tests/platform/hid_fake_tree.h"
 
 namespace orvane {
 namespace {
@@ -451,6 +454,28 @@ TEST(CliPermission, AKeyboardWithoutPermissionIsNamedWithTheUdevHint) {
   EXPECT_FALSE(v.Find("devices")->Items()[0].Find("accessible")->AsBool());
   EXPECT_NE(v.Find("hint"), nullptr);
   SetDefaultHidBackend(before);
+}
+
+// What the keyboard's node claims to be must be what it is: a FIFO, a plain file or another
+// character device under --hid-root is refused at open, with a message, instead of hanging or
+// answering our requests with our own bytes.
+TEST(CliNodeCheck, ANodeThatIsNoHidrawDeviceIsRefused) {
+  const std::vector<uint8_t> descriptor = {
+      0x06, 0x1C, 0xFF, 0x09, 0x92, 0xA1, 0x01, 0x85, 0x04, 0x15, 0x00, 0x26, 0xFF, 0x00,
+      0x75, 0x08, 0x95, 0x3F, 0x09, 0x92, 0x81, 0x02, 0x09, 0x92, 0x91, 0x02, 0xC0};
+  for (const std::string kind : {"fifo", "file", "zero"}) {
+    test::FakeTree tree;
+    tree.AddNode(1, "HID_ID=0003:00000C45:00007650", descriptor, nullptr, kind == "fifo");
+    if (kind == "file") std::ofstream(tree.NodePath(1)) << std::string(64, '\x04');
+    if (kind == "zero") {
+      std::filesystem::create_symlink("/dev/zero", tree.NodePath(1));
+      tree.SetDevNumber(1, "241:1");
+    }
+    const std::string root = tree.Sys().substr(0, tree.Sys().size() - 4);
+    const ToolRun r = RunTool({"--hid-root", root, "info"}, 20000);
+    EXPECT_EQ(r.code, 1) << kind << ": " << r.err;
+    EXPECT_TRUE(Contains(r.err, tree.NodePath(1) + " is not a HID device node")) << kind << ": " << r.err;
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -65,8 +66,15 @@ class CountingBackend : public IHidBackend {
       std::lock_guard lock(mutex_);
       ++live_[key];
     }
-    return std::make_unique<Counted>(std::move(inner), this, key);
+    return std::make_unique<Counted>(std::move(inner), this, key, read && !write);
   }
+
+  bool NodesPrivateToProcess() const override { return true; }
+  std::string NodeIdentity(const std::string& node) override { return sim_.NodeIdentity(node); }
+
+  // From now on every read of a read-only open (the event channel) fails, with the keyboard
+  // still plugged in.
+  void FailEventReads(bool fail) { fail_event_reads_.store(fail); }
 
   std::vector<OpenRecord> Opens() const {
     std::lock_guard lock(mutex_);
@@ -95,14 +103,17 @@ class CountingBackend : public IHidBackend {
   }
   class Counted : public IHidNode {
    public:
-    Counted(std::unique_ptr<IHidNode> inner, CountingBackend* owner, std::string key)
-        : inner_(std::move(inner)), owner_(owner), key_(std::move(key)) {}
+    Counted(std::unique_ptr<IHidNode> inner, CountingBackend* owner, std::string key,
+            bool read_only)
+        : inner_(std::move(inner)), owner_(owner), key_(std::move(key)), read_only_(read_only) {}
     ~Counted() override {
       std::lock_guard lock(owner_->mutex_);
       --owner_->live_[key_];
     }
     HidIoStatus Write(const uint8_t* d, size_t n, int t) override { return inner_->Write(d, n, t); }
     HidIoStatus Read(uint8_t* b, size_t c, size_t* g, int t) override {
+      *g = 0;
+      if (read_only_ && owner_->fail_event_reads_.load()) return HidIoStatus::Error;
       return inner_->Read(b, c, g, t);
     }
     void DrainInput() override { inner_->DrainInput(); }
@@ -112,12 +123,14 @@ class CountingBackend : public IHidBackend {
     std::unique_ptr<IHidNode> inner_;
     CountingBackend* owner_;
     std::string key_;
+    bool read_only_;
   };
 
   SimHidBackend sim_;
   mutable std::mutex mutex_;
   std::vector<OpenRecord> opens_;
   std::map<std::string, int> live_;
+  std::atomic<bool> fail_event_reads_{false};
 };
 
 CDeviceProtocol::Timing FastTiming() {
@@ -312,25 +325,63 @@ TEST_F(PresenceTest, UnplugAndReplugWithoutStartSilent) {
 }
 
 TEST_F(PresenceTest, ReplugBetweenProbesReconnects) {
-  // Probes far apart: the keyboard is back before the monitor could see it gone.
+  // Probes far apart: the keyboard is back before the monitor could see it gone. The presence
+  // monitor runs alone, so only the node's identity can tell it.
   CPresenceMonitor::Waits waits = FastWaits();
   waits.present_ms = 400;
   MakeMonitor(waits);
   monitor_->SetStartSilent(true);
-  ASSERT_TRUE(monitor_->Start());
+  ASSERT_TRUE(monitor_->Start(CPresenceMonitor::Threads::PresenceOnly));
   ASSERT_TRUE(WaitConnected());
-  const std::string vendor = backend_.Sim().NodeName(kSimVendorNode);
-  ASSERT_TRUE(Eventually([&] { return backend_.Live(vendor, true, false) == 1; }));
   link_.Clear();
 
   Hub().Unplug();
   Hub().Plug();
-  // The old command channel is dead; the keyboard is reported lost and connected afresh.
+  // The old command channel is dead; the keyboard is reported lost once and connected afresh.
   ASSERT_TRUE(WaitForCall([](const Call& c) { return IsSend(c, WM_MAIN_DEVICELOST); }));
   ASSERT_TRUE(WaitForCall([](const Call& c) { return IsSend(c, WM_MAIN_PROFILE); }));
   ASSERT_TRUE(Eventually([&] { return monitor_->ConnectionState() == 1 && proto_.IsOpen(); }));
   DeviceSettings settings;
   EXPECT_EQ(proto_.ReadSettings(&settings), kResultOk);
+  LetMonitorRun();
+  LetMonitorRun();
+  EXPECT_EQ(CountCalls([](const Call& c) { return IsSend(c, WM_MAIN_DEVICELOST); }), 1u);
+  EXPECT_EQ(CountCalls([](const Call& c) { return IsSend(c, WM_MAIN_PROFILE); }), 1u);
+}
+
+TEST_F(PresenceTest, FailingEventReadsOnAPresentKeyboardAreNoLoss) {
+  MakeMonitor();
+  monitor_->SetStartSilent(true);
+  ASSERT_TRUE(monitor_->Start());
+  ASSERT_TRUE(WaitConnected());
+  const std::string vendor = backend_.Sim().NodeName(kSimVendorNode);
+  ASSERT_TRUE(Eventually([&] { return backend_.Live(vendor, true, false) == 1; }));
+  const auto event_opens = [&] {
+    const auto opens = backend_.Opens();
+    return std::count_if(opens.begin(), opens.end(), [&](const CountingBackend::OpenRecord& r) {
+      return r.node == vendor && r.read && !r.write;
+    });
+  };
+  const auto before = event_opens();
+  link_.Clear();
+
+  backend_.FailEventReads(true);
+  Hub().SendConsumerEvent(kEventLightingChanged);  // wakes the waiting read, which now fails
+  // The listener reopens its channel (again and again, each read failing)...
+  ASSERT_TRUE(Eventually([&] { return event_opens() >= before + 2; }));
+  LetMonitorRun();
+  // ...and the keyboard is neither lost nor found again, so nothing is reloaded.
+  EXPECT_EQ(CountCalls([](const Call& c) { return IsSend(c, WM_MAIN_DEVICELOST); }), 0u);
+  EXPECT_EQ(CountCalls([](const Call& c) { return IsSend(c, WM_MAIN_PROFILE); }), 0u);
+  EXPECT_EQ(monitor_->ConnectionState(), 1);
+  EXPECT_TRUE(proto_.IsOpen());
+
+  // Reads work again: events arrive as before.
+  link_.Clear();
+  backend_.FailEventReads(false);
+  ASSERT_TRUE(Eventually([&] { return backend_.Live(vendor, true, false) == 1; }));
+  Hub().SendConsumerEvent(kEventLightingChanged);
+  EXPECT_TRUE(WaitForCall([](const Call& c) { return c.kind == Kind::SetTimer; }));
 }
 
 TEST_F(PresenceTest, StartedSilentNeverOpensWindow) {

@@ -278,6 +278,20 @@ TEST_F(ProtocolTest, ProfileCacheAndSelection) {
   EXPECT_EQ(proto_.CachedProfile(), -1);
 }
 
+TEST_F(ProtocolTest, ProfileByteAboveTwoCannotBeRead) {
+  SimMemory m = Keyboard().Memory();
+  m.settings[10] = 7;
+  Keyboard().SetMemory(m);
+  EXPECT_EQ(proto_.CurrentProfile(), -1);
+  EXPECT_EQ(proto_.CachedProfile(), -1);  // nothing cached: the next ask reads again
+  DeviceSettings settings;
+  ASSERT_EQ(proto_.ReadSettings(&settings), kResultOk);
+  EXPECT_EQ(settings.CurrentProfile(), -1);
+  m.settings[10] = 2;
+  Keyboard().SetMemory(m);
+  EXPECT_EQ(proto_.CurrentProfile(), 2);
+}
+
 TEST_F(ProtocolTest, ReadLightingCopiesAllDataBytesWhateverTheCount) {
   std::array<uint8_t, kReportDataBytes> buf;
   buf.fill(0xAA);

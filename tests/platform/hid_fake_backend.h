@@ -142,6 +142,8 @@ class FakeHidBackend : public IHidBackend {
     *error = HidOpenError::NotFound;
     return nullptr;
   }
+  // Nodes of a test: never locked against other processes (tests run side by side).
+  bool NodesPrivateToProcess() const override { return true; }
   void SetAccessible(const std::string& node, bool accessible) {
     std::lock_guard lock(mutex_);
     for (auto& n : nodes_)

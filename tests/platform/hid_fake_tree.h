@@ -43,6 +43,10 @@ class FakeTree {
     if (dev_node) ::mkfifo(NodePath(n).c_str(), 0666);
   }
   std::string NodePath(int n) const { return Dev() + "/hidraw" + std::to_string(n); }
+  // The class entry's "dev" file: the node's device number as "major:minor".
+  void SetDevNumber(int n, const std::string& number) const {
+    std::ofstream(Sys() + "/class/hidraw/hidraw" + std::to_string(n) + "/dev") << number << "\n";
+  }
 
  private:
   std::string root_;

@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +14,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <future>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -93,23 +96,32 @@ TEST(HidrawBackend, NoPermissionIsToldFromAbsent) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
-TEST(HidrawBackend, OpensNodeAndReadsWhatTheDeviceSends) {
+// Only a hidraw node is opened: a FIFO would hang or hand our own requests back as replies, a
+// plain file or another character device (/dev/zero) answers anything.
+TEST(HidrawBackend, OpensOnlyWhatIsAHidrawNode) {
   FakeTree tree;
-  tree.AddNode(1, kKeyboardId, test::descriptors::kVendor);
+  tree.AddNode(1, kKeyboardId, test::descriptors::kVendor);  // a FIFO at /dev/hidraw1
   HidrawBackend backend(tree.Sys(), tree.Dev());
-  HidOpenError err;
-  auto node = backend.OpenNode(tree.NodePath(1), true, true, &err);
-  ASSERT_NE(node, nullptr);
+  HidOpenError err = HidOpenError::None;
+  EXPECT_EQ(backend.OpenNode(tree.NodePath(1), true, true, &err), nullptr);
+  EXPECT_EQ(err, HidOpenError::NotADevice);
+
+  tree.AddNode(2, kKeyboardId, test::descriptors::kVendor, nullptr, false);
+  std::ofstream(tree.NodePath(2)) << "not a device";
+  EXPECT_EQ(backend.OpenNode(tree.NodePath(2), true, true, &err), nullptr);
+  EXPECT_EQ(err, HidOpenError::NotADevice);
+
+  // A character device is taken only when sysfs gives its number for the entry. Making one
+  // needs root.
+  tree.AddNode(3, kKeyboardId, test::descriptors::kVendor, nullptr, false);
+  if (::mknod(tree.NodePath(3).c_str(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+    GTEST_SKIP() << "cannot make a character device here (not root)";
+  tree.SetDevNumber(3, "241:3");  // the entry's own number: not the one of the file
+  EXPECT_EQ(backend.OpenNode(tree.NodePath(3), true, true, &err), nullptr);
+  EXPECT_EQ(err, HidOpenError::NotADevice);
+  tree.SetDevNumber(3, "1:3");
+  EXPECT_NE(backend.OpenNode(tree.NodePath(3), true, true, &err), nullptr);
   EXPECT_EQ(err, HidOpenError::None);
-  const int device = ::open(tree.NodePath(1).c_str(), O_WRONLY);  // the "device" side of the FIFO
-  ASSERT_GE(device, 0);
-  const uint8_t report[4] = {4, 1, 2, 3};
-  ASSERT_EQ(::write(device, report, sizeof report), 4);
-  uint8_t buf[64];
-  size_t got = 0;
-  ASSERT_EQ(node->Read(buf, sizeof buf, &got, 2000), HidIoStatus::Ok);
-  EXPECT_EQ(std::vector<uint8_t>(buf, buf + got), std::vector<uint8_t>(report, report + 4));
-  ::close(device);
 }
 
 // Node I/O against a datagram socket standing in for the device: one report per packet.
@@ -230,6 +242,31 @@ TEST_F(HidrawNodeTest, StuckWriteTimesOutKeepsItsBufferAndBlocksNewWrites) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   EXPECT_FALSE(node_->WriteInFlight());
   EXPECT_EQ(node_->Write(report.data(), report.size(), 1000), HidIoStatus::Ok);
+}
+
+// A write that stays in the kernel (a blocking write the device never takes): destroying the
+// node returns at once, and the write still completes, and the descriptor closes, on its own.
+TEST_F(HidrawNodeTest, DestructionDoesNotWaitForAWriteStuckInTheKernel) {
+  ASSERT_EQ(::fcntl(ours_, F_SETFL, O_NONBLOCK), 0);
+  std::vector<uint8_t> filler(64, 0x11);
+  int queued = 0;
+  while (::send(ours_, filler.data(), filler.size(), 0) > 0) ++queued;
+  Adopt();
+  ASSERT_EQ(::fcntl(ours_, F_SETFL, 0), 0);  // blocking from now on: the write cannot be woken
+  std::vector<uint8_t> report(64, 0x42);
+  EXPECT_EQ(node_->Write(report.data(), report.size(), 100), HidIoStatus::Timeout);
+  auto destroyed = std::async(std::launch::async, [this] { node_.reset(); });
+  const bool prompt = destroyed.wait_for(std::chrono::seconds(3)) == std::future_status::ready;
+  EXPECT_TRUE(prompt) << "the destructor waited for the stuck write";
+  uint8_t buf[128];
+  for (int i = 0; i < queued; ++i) ASSERT_EQ(::recv(device_, buf, sizeof buf, 0), 64);
+  ASSERT_EQ(::recv(device_, buf, sizeof buf, 0), 64);  // the stuck report, intact
+  EXPECT_EQ(buf[0], 0x42);
+  destroyed.wait();
+  // The thread lets go of the descriptor once the kernel returned: the device sees the close.
+  pollfd pfd{device_, POLLIN, 0};
+  ASSERT_EQ(::poll(&pfd, 1, 5000), 1);
+  EXPECT_EQ(::recv(device_, buf, sizeof buf, 0), 0);
 }
 
 }  // namespace
