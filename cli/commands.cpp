@@ -415,6 +415,7 @@ class Cli {
   std::string Why(int result) const;
   // " (the keyboard was unplugged)" when the channel hung up, else nothing.
   std::string Unplugged() const;
+  int NoKeyLayout(const std::string& consequence);
 
   // ---- files ----
   int ValidateInput(const std::string& path);
@@ -558,6 +559,13 @@ int Cli::Connect() {
     return Fail(kExitFailure, "reading the keyboard's settings failed: " + Why(r));
   context_.keyboard.SetMacroCapacity(settings_.MacroCapacityBytes());
   return kExitSuccess;
+}
+
+// Every key block is encoded and decoded against the keyboard's own factory layout; with the
+// built-in one in its place a key could land on another position, so the tool stops instead.
+int Cli::NoKeyLayout(const std::string& consequence) {
+  return Fail(kExitFailure, "the keyboard's factory key layout could not be read twice alike, so "
+                            "its keys cannot be mapped safely; " + consequence);
 }
 
 std::string Cli::Why(int result) const {
@@ -761,6 +769,7 @@ int Cli::CmdRead() {
   if (!MayWrite(path, &code)) return code;
   code = Connect();
   if (code != kExitSuccess) return FinishKeyboard(code);
+  if (!default_block_read_) return FinishKeyboard(NoKeyLayout(path + " was not written"));
   if (BuildImageFromKeyboard(context_.keyboard, path, *protocol_, texts_) != 1)
     return FinishKeyboard(Fail(kExitFailure, "reading the configuration from the keyboard failed" +
                                                  Unplugged() + "; " + path + " was not written"));
@@ -783,6 +792,7 @@ int Cli::CmdWrite(bool all_layers) {
   if (LoadProfileFile(context_.editing, path) != 1) return Fail(kExitInvalidFile, path + ": cannot be loaded");
   code = Connect();
   if (code != kExitSuccess) return FinishKeyboard(code);
+  if (!default_block_read_) return FinishKeyboard(NoKeyLayout("nothing was written"));
 
   // The same snapshot and write as the program's import (all layers) or apply (one layer into
   // the on-board profile of the same number), with the same capacity rules and notices.

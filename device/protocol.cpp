@@ -55,6 +55,7 @@ void CDeviceProtocol::SetChannel(CHidDevice* channel) {
   std::lock_guard<std::mutex> lock(io_mutex_);
   channel_ = channel;
   echo_.store(Echo::Unknown);
+  connection_.fetch_add(1);
 }
 
 CHidDevice* CDeviceProtocol::Channel() const {
@@ -63,7 +64,10 @@ CHidDevice* CDeviceProtocol::Channel() const {
 }
 
 void CDeviceProtocol::SetOpen(bool open) {
-  if (open && !open_.load()) echo_.store(Echo::Unknown);
+  if (open && !open_.load()) {
+    echo_.store(Echo::Unknown);
+    connection_.fetch_add(1);
+  }
   open_.store(open);
 }
 
@@ -78,6 +82,13 @@ thread_local CDeviceProtocol::Exchange* t_innermost = nullptr;
 bool EchoesRequest(const std::array<uint8_t, kReportBytes>& request,
                    const std::array<uint8_t, kReportBytes>& reply) {
   return std::equal(request.begin() + 3, request.begin() + 7, reply.begin() + 3);
+}
+
+void CopyReply(const std::array<uint8_t, kReportBytes>& in, uint8_t* reply, size_t reply_size) {
+  if (reply == nullptr || reply_size == 0) return;
+  const size_t n = std::min(reply_size, in.size());
+  std::memcpy(reply, in.data(), n);
+  if (reply_size > n) std::memset(reply + n, 0, reply_size - n);
 }
 
 int MsLeft(Clock::time_point deadline) {
@@ -187,6 +198,11 @@ int CDeviceProtocol::TransactHeld(const std::array<uint8_t, kReportBytes>& out, 
     std::lock_guard<std::mutex> lock(io_mutex_);
     CHidDevice* channel = channel_;
     if (channel == nullptr) return kResultNoDevice;
+    if (learnt_for_ != connection_.load()) {
+      learnt_for_ = connection_.load();
+      sent_count_ = 0;
+      silent_requests_ = 0;
+    }
     // Whatever is waiting now answered an earlier attempt or request; it is not this reply.
     channel->DrainInput();
     size_t written = 0;
@@ -194,32 +210,57 @@ int CDeviceProtocol::TransactHeld(const std::array<uint8_t, kReportBytes>& out, 
         written < out.size()) {
       return kResultNotWritten;
     }
+    RememberSent(out);
     // The read time is the attempt's, however many stale replies come in meanwhile.
     const auto deadline = Clock::now() + std::chrono::milliseconds(timing_.read_timeout_ms);
     int wait = timing_.read_timeout_ms;
+    bool have_candidate = false;
+    std::array<uint8_t, kReportBytes> candidate{};
     for (;;) {
       size_t got = 0;
-      if (!channel->ReadReport(in.data(), in.size(), &got, wait) || got == 0) break;
+      if (!channel->ReadReport(in.data(), in.size(), &got, wait) || got == 0) {
+        // A first attempt that brought only such replies is tried again: what did not echo may
+        // have been another program's late reply, and ours may still come.
+        if (!have_candidate || (attempt == 0 && timing_.attempts > 1)) break;
+        // Nothing echoed this request in two attempts: the keyboard may not echo at all.
+        if (++silent_requests_ >= kSilentRequestsToDecide) echo_.store(Echo::Silent);
+        CopyReply(candidate, reply, reply_size);
+        return kResultOk;
+      }
       const bool echoes = EchoesRequest(out, in);
-      Echo mode = echo_.load();
-      if (mode == Echo::Unknown) {
-        mode = echoes ? Echo::Echoes : Echo::Silent;
-        echo_.store(mode);
+      const Echo mode = echo_.load();
+      if (echoes || mode == Echo::Silent) {
+        if (echoes && mode == Echo::Unknown) echo_.store(Echo::Echoes);
+        CopyReply(in, reply, reply_size);
+        return kResultOk;
       }
-      if (mode == Echo::Echoes && !echoes) {
+      if (mode == Echo::Unknown && EchoesEarlierRequest(in)) echo_.store(Echo::Echoes);
+      if (echo_.load() == Echo::Echoes) {
         stale_replies_.fetch_add(1);
-        wait = MsLeft(deadline);
-        continue;
+      } else {
+        // Not known yet: perhaps a late reply meant for another program; the rest of the
+        // attempt may still bring one that echoes this request.
+        have_candidate = true;
+        candidate = in;  // the latest: late ones come first
       }
-      if (reply != nullptr && reply_size > 0) {
-        const size_t n = std::min(reply_size, in.size());
-        std::memcpy(reply, in.data(), n);
-        if (reply_size > n) std::memset(reply + n, 0, reply_size - n);
-      }
-      return kResultOk;
+      wait = MsLeft(deadline);
     }
   }
   return kResultNoDevice;
+}
+
+void CDeviceProtocol::RememberSent(const std::array<uint8_t, kReportBytes>& out) {
+  std::array<uint8_t, 4> header{};
+  std::copy(out.begin() + 3, out.begin() + 7, header.begin());
+  sent_[sent_count_ % sent_.size()] = header;
+  ++sent_count_;
+}
+
+bool CDeviceProtocol::EchoesEarlierRequest(const std::array<uint8_t, kReportBytes>& in) const {
+  const size_t known = std::min(sent_count_, sent_.size());
+  for (size_t i = 0; i < known; ++i)
+    if (std::equal(sent_[i].begin(), sent_[i].end(), in.begin() + 3)) return true;
+  return false;
 }
 
 int CDeviceProtocol::Send(const uint8_t* request, size_t length) {

@@ -6,11 +6,15 @@
 // -102 / -103 the keyboard's error statuses 0xFF / 0xFE; -105 two reads of the same memory
 // disagreed; -201 bad argument, nothing sent).
 //
-// Replies: a keyboard that echoes command, length and address in its replies (its first reply
-// after each connection tells) gets every reply checked against its request; one that does not
-// echo is its request's answer because it came, with only its status byte looked at. A reply
-// that does not echo its request is a late answer to an earlier one: it is thrown away and the
-// wait goes on within the attempt's read time.
+// Replies: a keyboard that echoes command, length and address in its replies gets every reply
+// checked against its request; for one that does not echo, a reply is its request's answer
+// because it came, with only its status byte looked at. Which kind it is, is learnt anew at each
+// connection: a reply that echoes its own request, or an earlier request of this connection,
+// tells "echoes"; three requests whose attempts brought only replies that echo nothing we sent
+// tell "silent" (until then such a reply is taken, as a silent keyboard's would be, but only
+// after a second attempt brought nothing better: a late reply meant for another program must not
+// decide it). With an echoing keyboard, a reply that does not echo its request is a late
+// answer to an earlier one: it is thrown away and the wait goes on within the attempt's read time.
 //
 // Exchanges: every command runs inside an exchange with the keyboard that no other thread of this
 // process and no other Orvane process of this user can come between (a lock in the per-user
@@ -151,7 +155,7 @@ class CDeviceProtocol {
   // connection: whether the keyboard echoes its requests is learnt again from its first reply.
   void SetOpen(bool open);
   bool IsOpen() const { return open_.load(); }
-  // What the first reply of this connection told: unknown until a reply came.
+  // What the replies of this connection told so far (see the top of this file).
   enum class Echo { Unknown, Echoes, Silent };
   Echo EchoMode() const { return echo_.load(); }
   // Replies thrown away because they answered an earlier request (since construction).
@@ -202,6 +206,11 @@ class CDeviceProtocol {
   int ChunkedWrite(uint8_t command, uint16_t base, const uint8_t* buffer, size_t total);
   // The attempts of one transaction; the caller has the keyboard.
   int TransactHeld(const std::array<uint8_t, kReportBytes>& out, uint8_t* reply, size_t reply_size);
+  // With io_mutex_ held: the requests sent in this connection (their command, length and
+  // address; the last few), and whether a reply echoes one of them.
+  void RememberSent(const std::array<uint8_t, kReportBytes>& out);
+  bool EchoesEarlierRequest(const std::array<uint8_t, kReportBytes>& in) const;
+  static constexpr int kSilentRequestsToDecide = 3;
   // Takes the keyboard for the calling thread: waits for other threads of this process, then for
   // other processes; false after busy_wait_ms. GiveTurn lets go.
   bool TakeTurn();
@@ -216,6 +225,12 @@ class CDeviceProtocol {
   std::atomic<bool> open_{false};
   std::atomic<int> cached_profile_{-1};
   std::atomic<Echo> echo_{Echo::Unknown};
+  std::atomic<uint64_t> connection_{0};  // bumped at every new connection
+  // Guarded by io_mutex_: what echo learning has seen in connection learnt_for_.
+  uint64_t learnt_for_ = 0;
+  std::array<std::array<uint8_t, 4>, 16> sent_{};
+  size_t sent_count_ = 0;
+  int silent_requests_ = 0;
   std::atomic<uint64_t> stale_replies_{0};
   // Held across one whole write-and-read attempt, so a reply always belongs to its request even
   // when two threads transact at once, and the channel cannot change under an attempt.

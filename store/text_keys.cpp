@@ -70,6 +70,7 @@ constexpr auto kProgramTextKeyList = std::to_array<std::string_view>({
     "MAIN_CAPTION",
     "MAIN_CLOSE_PROMPT",
     "MAIN_DEFAULT_MATRIX_PROMPT",
+    "MAIN_DEVICE_BUSY_PROMPT",
     "MAIN_HELP_PROMPT",
     "MAIN_MENU_PROMPT",
     "MAIN_MINIMIZE_PROMPT",
