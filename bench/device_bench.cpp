@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -64,6 +65,61 @@ void BM_RawWriteReadFuse(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 
+// The two above interleaved on the same node in one run, so their ratio is not skewed by the
+// machine's load changing between benchmarks: counter "ratio" = transaction time / raw time.
+void BM_TransactVersusRawFuse(benchmark::State& state) {
+  bench::KeyboardLink& link = bench::FuseKeyboard();
+  if (!link.Ready()) {
+    state.SkipWithError(link.error.c_str());
+    return;
+  }
+  const int fd = open((link.process->DevRoot() + "/hidraw1").c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) {
+    state.SkipWithError("cannot open the node");
+    return;
+  }
+  using Clock = std::chrono::steady_clock;
+  constexpr int kRound = 200;
+  const DeviceReport req = DeviceReport::Request(kCmdTestCommand, 0, 0);
+  DeviceReport reply;
+  uint8_t buf[64];
+  Clock::duration raw{}, transact{};
+  auto drain_raw = [&] {
+    pollfd pfd{fd, POLLIN, 0};
+    while (poll(&pfd, 1, 0) == 1 && read(fd, buf, sizeof(buf)) > 0) {
+    }
+  };
+  for (auto _ : state) {
+    // Each open gets every reply: the other side's replies are thrown away outside the timing.
+    drain_raw();
+    auto t0 = Clock::now();
+    for (int i = 0; i < kRound; ++i) {
+      pollfd pfd{fd, POLLIN, 0};
+      if (write(fd, req.bytes.data(), 64) != 64 || poll(&pfd, 1, 1000) != 1 ||
+          read(fd, buf, sizeof(buf)) != 64) {
+        state.SkipWithError("raw exchange failed");
+        close(fd);
+        return;
+      }
+    }
+    raw += Clock::now() - t0;
+    link.channel->DrainInput();
+    t0 = Clock::now();
+    for (int i = 0; i < kRound; ++i) {
+      if (link.proto->Transact(req.bytes.data(), 64, reply.bytes.data(), 64) != kResultOk) {
+        state.SkipWithError("transaction failed");
+        close(fd);
+        return;
+      }
+    }
+    transact += Clock::now() - t0;
+  }
+  close(fd);
+  state.counters["ratio"] = std::chrono::duration<double>(transact).count() /
+                            std::chrono::duration<double>(raw).count();
+  state.SetItemsProcessed(state.iterations() * kRound * 2);
+}
+
 void KeyBlockWrite(benchmark::State& state, bench::KeyboardLink& link) {
   if (!link.Ready()) {
     state.SkipWithError(link.error.c_str());
@@ -105,6 +161,7 @@ void BM_WriteFullMacroAreaFuse(benchmark::State& state) { MacroAreaWrite(state, 
 BENCHMARK(BM_TransactInProcess);
 BENCHMARK(BM_TransactFuse)->UseRealTime();
 BENCHMARK(BM_RawWriteReadFuse)->UseRealTime();
+BENCHMARK(BM_TransactVersusRawFuse)->UseRealTime()->Iterations(20);
 BENCHMARK(BM_WriteKeyBlockInProcess);
 BENCHMARK(BM_WriteKeyBlockFuse)->UseRealTime();
 BENCHMARK(BM_WriteFullMacroAreaInProcess)->Unit(benchmark::kMillisecond);
