@@ -78,8 +78,8 @@ class CHidDevice {
 
   bool ReadReport(uint8_t* buffer, size_t size, size_t* bytes_read, int timeout_ms);
   bool WriteReport(const uint8_t* buffer, size_t size, size_t* bytes_written, int timeout_ms);
-  // Discards input reports already waiting; the protocol calls it once before each request it
-  // writes, so a late reply is never taken as the answer to the next one.
+  // Discards input reports already waiting; the protocol calls it before a request whenever a
+  // late reply could be waiting, at most once per attempt.
   void DrainInput();
 
   // Fills the input data list from one input report (first byte its report ID).

@@ -202,9 +202,12 @@ int CDeviceProtocol::TransactHeld(const std::array<uint8_t, kReportBytes>& out, 
       learnt_for_ = connection_.load();
       sent_count_ = 0;
       silent_requests_ = 0;
+      drain_until_ = {};
     }
-    // Whatever is waiting now answered an earlier attempt or request; it is not this reply.
-    channel->DrainInput();
+    // Whatever is waiting now answered an earlier attempt or request; it is not this reply. A
+    // keyboard that echoes needs no drain while nothing of ours can still be on its way: a reply
+    // for someone else's request does not echo ours and is thrown away below.
+    if (echo_.load() != Echo::Echoes || Clock::now() < drain_until_) channel->DrainInput();
     size_t written = 0;
     if (!channel->WriteReport(out.data(), out.size(), &written, timing_.write_timeout_ms) ||
         written < out.size()) {
@@ -219,6 +222,7 @@ int CDeviceProtocol::TransactHeld(const std::array<uint8_t, kReportBytes>& out, 
     for (;;) {
       size_t got = 0;
       if (!channel->ReadReport(in.data(), in.size(), &got, wait) || got == 0) {
+        drain_until_ = Clock::now() + kLateReplyWindow;  // this attempt's reply may still come
         // A first attempt that brought only such replies is tried again: what did not echo may
         // have been another program's late reply, and ours may still come.
         if (!have_candidate || (attempt == 0 && timing_.attempts > 1)) break;
@@ -237,6 +241,7 @@ int CDeviceProtocol::TransactHeld(const std::array<uint8_t, kReportBytes>& out, 
       if (mode == Echo::Unknown && EchoesEarlierRequest(in)) echo_.store(Echo::Echoes);
       if (echo_.load() == Echo::Echoes) {
         stale_replies_.fetch_add(1);
+        drain_until_ = Clock::now() + kLateReplyWindow;  // more of them may follow
       } else {
         // Not known yet: perhaps a late reply meant for another program; the rest of the
         // attempt may still bring one that echoes this request.

@@ -15,6 +15,9 @@
 // after a second attempt brought nothing better: a late reply meant for another program must not
 // decide it). With an echoing keyboard, a reply that does not echo its request is a late
 // answer to an earlier one: it is thrown away and the wait goes on within the attempt's read time.
+// Input already waiting is drained before an attempt, at most once per attempt: always while
+// the keyboard is not known to echo, and for an echoing one only while a reply of ours may still
+// be on its way (for 3 s after an attempt ended without its reply, or after stale replies).
 //
 // Exchanges: every command runs inside an exchange with the keyboard that no other thread of this
 // process and no other Orvane process of this user can come between (a lock in the per-user
@@ -25,6 +28,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <condition_variable>
@@ -231,6 +235,10 @@ class CDeviceProtocol {
   std::array<std::array<uint8_t, 4>, 16> sent_{};
   size_t sent_count_ = 0;
   int silent_requests_ = 0;
+  // Until then a reply of ours may still be on its way (an attempt ended without its reply, or
+  // stale replies came in, within the last kLateReplyWindow): attempts drain first.
+  std::chrono::steady_clock::time_point drain_until_{};
+  static constexpr std::chrono::milliseconds kLateReplyWindow{3000};
   std::atomic<uint64_t> stale_replies_{0};
   // Held across one whole write-and-read attempt, so a reply always belongs to its request even
   // when two threads transact at once, and the channel cannot change under an attempt.

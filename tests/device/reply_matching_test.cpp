@@ -111,6 +111,21 @@ TEST_F(ScriptedKeyboard, OnlyStaleRepliesMeanNoReplyAfterFourAttempts) {
   EXPECT_EQ(proto_.StaleReplies(), 4u);
 }
 
+TEST_F(ScriptedKeyboard, AfterAnAttemptWithoutItsReplyWaitingInputIsDrained) {
+  // The first attempt of a request goes unanswered; its answer could still come, so before the
+  // next request what is waiting is thrown away, even one that looks like that request's reply.
+  answer_ = [&](int n, const std::vector<uint8_t>& request) {
+    if (n != 0) Push(Reply(request, true));
+  };
+  EXPECT_EQ(proto_.TestCommand(), kResultOk);  // answered on the second attempt
+  std::vector<uint8_t> lookalike(64, 0);
+  lookalike[0] = 4;
+  lookalike[3] = kCmdTestCommand;  // echoes the next request, with an error status
+  lookalike[7] = 0xFF;
+  Push(lookalike);
+  EXPECT_EQ(proto_.TestCommand(), kResultOk);
+}
+
 TEST_F(ScriptedKeyboard, SilentKeyboardKeepsTheStatusRuleAndNeedsTwoAgreeingReads) {
   // A keyboard that echoes nothing is taken as silent after three requests, each tried twice
   // (what did not echo might have been someone else's late reply).
