@@ -195,6 +195,25 @@ TEST_F(PresenceE2e, QuickReplugLeavesAWorkingChannel) {
   EXPECT_TRUE(Eventually([&] { return OpenCount("hidraw1") == 2; }));
 }
 
+// The same quick replug with the presence monitor alone: the node's identity (its sysfs device
+// is a new one) tells the loss, once, and the keyboard arrives once.
+TEST_F(PresenceE2e, QuickReplugIsOneLossAndOneArrivalByTheNodesIdentity) {
+  StartServer();
+  monitor_->SetStartSilent(true);
+  ASSERT_TRUE(monitor_->Start(CPresenceMonitor::Threads::PresenceOnly));
+  ASSERT_TRUE(WaitConnected());
+  link_.Clear();
+  ASSERT_EQ(sim_.Control("unplug"), "ok");
+  ASSERT_EQ(sim_.Control("plug"), "ok");
+  ASSERT_TRUE(WaitForCall([](const Call& c) { return IsSend(c, WM_MAIN_PROFILE); }));
+  ASSERT_TRUE(Eventually([&] { return monitor_->ConnectionState() == 1 && proto_.IsOpen(); }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // several probes more
+  EXPECT_EQ(CountCalls([](const Call& c) { return IsSend(c, WM_MAIN_DEVICELOST); }), 1u);
+  EXPECT_EQ(CountCalls([](const Call& c) { return IsSend(c, WM_MAIN_PROFILE); }), 1u);
+  DeviceSettings settings;
+  EXPECT_EQ(proto_.ReadSettings(&settings), kResultOk);
+}
+
 TEST_F(PresenceE2e, StartedSilentNeverOpensTheWindow) {
   StartServer();
   monitor_->SetStartSilent(true);
