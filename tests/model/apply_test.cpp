@@ -6,8 +6,11 @@
 
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <set>
+#include <thread>
 
 #include "model/device_image.h"
 #include "model/key_table.h"
@@ -365,6 +368,30 @@ TEST_F(ApplyTest, FailedWritesAreReportedButDoNotStopTheOthers) {
   EXPECT_EQ(memory.key_blocks[1], EncodeKeyBlock(sent, 1, macros, state_.keyboard.DefaultKeyBlock()));
   EXPECT_EQ(memory.key_blocks[2], EncodeKeyBlock(sent, 2, macros, state_.keyboard.DefaultKeyBlock()));
   EXPECT_TRUE(prompt_.Shown().empty());
+}
+
+// Someone else has the keyboard (here another thread, in its own exchange) for longer than the
+// write may wait: nothing is written, and the user is told the keyboard is busy.
+TEST_F(ApplyTest, AKeyboardHeldElsewhereIsToldAndNothingIsWritten) {
+  Edit(FullConfig(state_.keyboard.DefaultKeyBlock()));
+  texts_.Set("TEXT", kTextKeyboardBusy, "keyboard busy");
+  std::atomic<bool> holding{false}, release{false};
+  std::thread holder([&] {
+    CDeviceProtocol::Exchange exchange(link_.Proto());
+    EXPECT_EQ(link_.Proto().TestCommand(), kResultOk);
+    holding = true;
+    while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  });
+  while (!holding) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const size_t before = link_.Requests();
+  EXPECT_EQ(DoApply(true), 0);
+  EXPECT_EQ(link_.Requests(), before);
+  release = true;
+  holder.join();
+  ASSERT_EQ(prompt_.Shown().size(), 1u);
+  EXPECT_EQ(prompt_.Shown()[0].text, "keyboard busy");
+  // Once it is free again, the write goes through.
+  EXPECT_EQ(DoApply(true), 1);
 }
 
 TEST_F(ApplyTest, NoKeyboardOrNoUsableProfileSendsNothing) {

@@ -21,6 +21,7 @@ inline CDeviceProtocol::Timing FastTiming() {
   t.write_timeout_ms = 500;
   t.read_timeout_ms = 40;
   t.end_access_pause_ms = 0;
+  t.busy_wait_ms = 300;
   return t;
 }
 
