@@ -83,6 +83,15 @@ TEST(BusyIndicatorTest, ShowsAfterTheDelayStepsThroughTenFramesAndHidesAfterTheE
   indicator.End();
 }
 
+TEST(BusyIndicatorTest, TheFramesFitTheBusyStaticOfTheMainWindow) {
+  const layout::SkinControl* busy = layout::FindControl(layout::SkinDialog::Main, "CONTROL_JDTStatic");
+  ASSERT_NE(busy, nullptr);
+  EXPECT_EQ(busy->id, CBusyIndicator::kControlId);
+  const SkinRect r = ReadSkinRect(kSkins + "/" + layout::LayoutFileName(layout::SkinDialog::Main),
+                                  std::string(layout::kSectionButtons), busy->key);
+  for (int n = 1; n <= CBusyIndicator::kFrameCount; ++n) EXPECT_EQ(Frame(n).size(), QSize(r.w, r.h)) << n;
+}
+
 TEST(BusyIndicatorTest, AnApplyOverBeforeItsDelayShowsNothing) {
   QLabel busy;
   CBusyIndicator indicator(&busy);

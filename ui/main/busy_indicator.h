@@ -28,18 +28,23 @@
 #include <functional>
 #include <string>
 
+#include "ui/layout/control_ids.h"
 
 namespace orvane {
 
 class CBusyIndicator : public QObject {
   Q_OBJECT
  public:
+  // The static it animates and the main window's timer that steps it (the indicator runs the
+  // timer itself).
+  static constexpr int kControlId = ids::main::kBusy;
+  static constexpr int kTimerId = ids::main::kTimerBusy;
   static constexpr int kFrameCount = 10;
   static constexpr int kFrameMs = 50;
   static constexpr int kShowDelayMs = 100;
   static constexpr int kHideDelayMs = 100;
 
-  // target: the busy static (hidden until an apply needs it).
+  // target: the busy static, control kControlId of the main window (hidden until an apply needs it).
   explicit CBusyIndicator(QLabel* target, QObject* parent = nullptr);
 
   // Loads the frames from the skin folder (with the lighting panel's bitmaps). A frame that is
