@@ -1,34 +1,67 @@
-// Reads of parts of one file.
+// Reads of one input file.
 #include "platform/file_reader.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace orvane {
+namespace {
 
-ReadOnlyFile::ReadOnlyFile(const std::string& path) {
-  do {
-    // Non-blocking, so a FIFO put where a file was expected cannot hang the open.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  } while (fd_ < 0 && errno == EINTR);
-  missing_ = fd_ < 0 && errno == ENOENT;
+ReadError ReadErrorOfErrno(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR: return ReadError::kMissing;
+    case EACCES:
+    case EPERM: return ReadError::kDenied;
+    default: return ReadError::kFailed;
+  }
 }
 
-ReadOnlyFile::~ReadOnlyFile() {
+}  // namespace
+
+const char* ReadErrorText(ReadError error) {
+  switch (error) {
+    case ReadError::kNone: return "no error";
+    case ReadError::kMissing: return "no such file";
+    case ReadError::kDenied: return "permission denied";
+    case ReadError::kNotRegular: return "not a regular file";
+    case ReadError::kTooLarge: return "too large";
+    case ReadError::kFailed: return "cannot be read";
+  }
+  return "cannot be read";
+}
+
+InputFile::InputFile(const std::string& path) {
+  do {
+    // Non-blocking, so that opening a FIFO without a writer (or a device) returns at once.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  } while (fd_ < 0 && errno == EINTR);
+  if (fd_ < 0) {
+    error_ = ReadErrorOfErrno(errno);
+    return;
+  }
+  struct stat st{};
+  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    error_ = ReadError::kNotRegular;
+    ::close(fd_);
+    fd_ = -1;
+    return;
+  }
+  identity_.device = uint64_t(st.st_dev);
+  identity_.inode = uint64_t(st.st_ino);
+  identity_.size = uint64_t(st.st_size);
+  identity_.mtime_ns = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+InputFile::~InputFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-bool ReadOnlyFile::RegularSize(uint64_t* size) const {
-  struct stat st{};
-  if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  *size = uint64_t(st.st_size);
-  return true;
-}
-
-bool ReadOnlyFile::ReadAt(uint64_t offset, uint8_t* out, size_t count) const {
+bool InputFile::ReadAt(uint64_t offset, uint8_t* out, size_t count) const {
   if (fd_ < 0) return false;
   size_t done = 0;
   while (done < count) {
@@ -40,10 +73,37 @@ bool ReadOnlyFile::ReadAt(uint64_t offset, uint8_t* out, size_t count) const {
   return true;
 }
 
-bool NoRegularFileAt(const std::string& path) {
-  struct stat st{};
-  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR;
-  return !S_ISREG(st.st_mode);
+std::optional<std::vector<uint8_t>> InputFile::ReadAll(size_t max_size, ReadError* error) const {
+  auto fail = [&](ReadError e) -> std::optional<std::vector<uint8_t>> {
+    if (error) *error = e;
+    return std::nullopt;
+  };
+  if (fd_ < 0) return fail(error_);
+  if (identity_.size > max_size) return fail(ReadError::kTooLarge);
+  // The size is what fstat said; a file that grows meanwhile is read up to the limit only.
+  std::vector<uint8_t> out(size_t(identity_.size));
+  size_t done = 0;
+  for (;;) {
+    if (done == out.size()) {
+      if (out.size() >= max_size) {
+        uint8_t probe;
+        const ssize_t more = ::pread(fd_, &probe, 1, off_t(done));
+        if (more > 0) return fail(ReadError::kTooLarge);
+        if (more < 0 && errno == EINTR) continue;
+        if (more < 0) return fail(ReadError::kFailed);
+        break;
+      }
+      out.resize(std::min(max_size, out.size() + 16384));
+    }
+    const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done, off_t(done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return fail(ReadError::kFailed);
+    if (got == 0) break;
+    done += size_t(got);
+  }
+  out.resize(done);
+  if (error) *error = ReadError::kNone;
+  return out;
 }
 
 }  // namespace orvane

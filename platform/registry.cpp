@@ -205,7 +205,8 @@ bool RegistryStore::Modify(const std::string& key, const std::string& name, cons
       return true;
     }
   }
-  return WriteFileAtomic(file_, Serialise(keys));
+  // The store is this user's own business: a new file is readable by its owner only.
+  return WriteFileAtomic(file_, Serialise(keys), nullptr, 0600);
 }
 
 bool RegistryStore::WriteDword(const std::string& key, const std::string& name, uint32_t value) {

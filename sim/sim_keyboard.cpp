@@ -201,9 +201,10 @@ bool CSimKeyboard::SaveFile(const std::string& path, std::string* error) const {
 }
 
 bool CSimKeyboard::LoadFile(const std::string& path, std::string* error) {
-  const auto bytes = ReadWholeFile(path, kSimFileMacroOffset + 255 * kSimMacroUnitBytes);
+  ReadError why = ReadError::kNone;
+  const auto bytes = ReadWholeFile(path, kSimFileMacroOffset + 255 * kSimMacroUnitBytes, &why);
   if (!bytes) {
-    if (error) *error = "cannot read " + path;
+    if (error) *error = "cannot read " + path + " (" + ReadErrorText(why) + ")";
     return false;
   }
   SimMemory m;

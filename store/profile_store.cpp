@@ -1,6 +1,7 @@
 // Profile files, the cache file and default profiles.
 #include "store/profile_store.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 #include <vector>
@@ -26,11 +27,10 @@ std::string CacheFile(int /*profile*/) {
 }
 
 int ValidateProfileFile(const std::string& path, IPrompt& prompt, const ITextSource& texts) {
-  if (NoRegularFileAt(path)) return 0;
-  ReadOnlyFile file(path);
-  if (!file.IsOpen()) return file.Missing() ? 0 : -2;
-  uint64_t size = 0;
-  if (!file.RegularSize(&size)) return 0;
+  InputFile file(path);
+  if (!file.IsOpen())
+    return file.Error() == ReadError::kMissing || file.Error() == ReadError::kNotRegular ? 0 : -2;
+  const uint64_t size = file.Size();
   if (size > 0xFFFFFFFFull || size < kProfileImageSize) return 0;
   // Only the header is judged; the rest of the file is not needed for that.
   std::array<uint8_t, 32> header{};
@@ -41,10 +41,10 @@ int ValidateProfileFile(const std::string& path, IPrompt& prompt, const ITextSou
 }
 
 int LoadProfileFile(ProfileInstance& editing, const std::string& path) {
-  ReadOnlyFile file(path);
+  InputFile file(path);
   if (!file.IsOpen()) return 0;
-  uint64_t size = 0;
-  if (!file.RegularSize(&size) || size < kProfileImageSize) return 0;
+  const uint64_t size = file.Size();
+  if (size < kProfileImageSize) return 0;
   std::array<uint8_t, 32> header_bytes{};
   if (!file.ReadAt(0, header_bytes.data(), header_bytes.size())) return 0;
   // Bytes past the declared parts are never used, and a short file gives what it has.

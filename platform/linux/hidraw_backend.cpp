@@ -20,6 +20,8 @@
 #include <filesystem>
 #include <new>
 
+#include "platform/files.h"
+
 namespace orvane {
 namespace {
 
@@ -31,21 +33,15 @@ constexpr int kMaxDrainReports = 4096;   // a device flooding input cannot hold 
 constexpr unsigned long kFuseSuperMagic = 0x65735546;
 
 bool ReadSmallFile(const std::string& path, std::vector<uint8_t>* out) {
-  out->clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  uint8_t buf[4096];
-  bool ok = true;
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) { ok = false; break; }
-    if (n == 0) break;
-    if (out->size() + static_cast<size_t>(n) > kMaxSysfsFile) { ok = false; break; }
-    out->insert(out->end(), buf, buf + n);
+  // Through the platform's reader, so a FIFO or a device put into a tree given as the sysfs root
+  // is refused at once instead of blocking the enumeration.
+  auto bytes = ReadWholeFile(path, kMaxSysfsFile);
+  if (!bytes) {
+    out->clear();
+    return false;
   }
-  ::close(fd);
-  return ok;
+  *out = std::move(*bytes);
+  return true;
 }
 
 bool ParseHexField(const std::string& s, uint32_t* out) {

@@ -22,6 +22,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tests/model/sim_keyboard_link.h"
+#include "tests/platform/as_ordinary_user.h"
 
 namespace orvane {
 namespace {
@@ -194,13 +195,37 @@ TEST_F(ProfileStoreTest, ReadOnlyFilesValidateAndLoad) {
   EXPECT_EQ(EditingCopy().macros.size(), 2u);
 }
 
+TEST_F(ProfileStoreTest, AReadOnlyFileIsNotReplacedBySaving) {
+  state_.editing.Replace(SampleConfig());
+  const std::string path = Path("ro.orv");
+  ASSERT_TRUE(SaveProfileFile(state_.editing, path));
+  const auto before = ReadWholeFile(path);
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  ASSERT_TRUE(testing::GiveToOrdinaryUser(dir_));
+  ASSERT_TRUE(testing::GiveToOrdinaryUser(path));
+  const int result = testing::RunAsOrdinaryUser([&] {
+    ProfileConfig other;
+    other.image = NewDefaultImage();
+    state_.editing.Replace(std::move(other));
+    return SaveProfileFile(state_.editing, path) ? 1 : 0;
+  });
+  if (result == testing::kCouldNotDropRoot) GTEST_SKIP() << "cannot become an ordinary user here";
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(ReadWholeFile(path), before);
+}
+
 TEST_F(ProfileStoreTest, UnreadableFileIsNotOpened) {
-  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
   const std::string path = Path("locked.orv");
   Write(path, HeaderOnlyFile());
   ASSERT_EQ(chmod(path.c_str(), 0), 0);
-  EXPECT_EQ(Validate(path), -2);
-  EXPECT_EQ(LoadProfileFile(state_.editing, path), 0);
+  ASSERT_TRUE(testing::GiveToOrdinaryUser(dir_));
+  ASSERT_TRUE(testing::GiveToOrdinaryUser(path));
+  const int result = testing::RunAsOrdinaryUser([&] {
+    if (Validate(path) != -2) return 1;
+    return LoadProfileFile(state_.editing, path) == 0 ? 0 : 2;
+  });
+  if (result == testing::kCouldNotDropRoot) GTEST_SKIP() << "cannot become an ordinary user here";
+  EXPECT_EQ(result, 0);
 }
 
 TEST_F(ProfileStoreTest, SaveValidateLoadRoundTrip) {
