@@ -26,6 +26,12 @@ bool SameName(const std::string& a, const std::string& b) {
   return true;
 }
 
+std::string LowerAscii(const std::string& s) {
+  std::string out = s;
+  for (char& c : out) c = char(std::tolower(uint8_t(c)));
+  return out;
+}
+
 bool IsComment(const std::string& trimmed) { return !trimmed.empty() && trimmed[0] == ';'; }
 
 // "[name]" -> name; false for any other line.
@@ -94,7 +100,7 @@ IniDocument::IniDocument(const std::string& text) {
 }
 
 IniDocument IniDocument::Load(const std::string& path) {
-  auto text = ReadTextFile(path, 16u << 20);
+  auto text = ReadTextFile(path, kMaxIniFileBytes);
   return text ? IniDocument(*text) : IniDocument();
 }
 
@@ -183,6 +189,61 @@ std::string IniDocument::Text() const {
   std::string out = byte_order_mark_ ? "\xEF\xBB\xBF" : "";
   for (const std::string& l : lines_) out += l + "\n";
   return out;
+}
+
+IniIndex::IniIndex(const IniDocument& doc) {
+  Section* current = nullptr;
+  std::string name, key, value;
+  for (const std::string& line : doc.Lines()) {
+    if (SectionName(line, &name)) {
+      // Only the first section of a name is ever looked in.
+      auto [it, added] = sections_.try_emplace(LowerAscii(name));
+      current = added ? &it->second : nullptr;
+      continue;
+    }
+    if (current && KeyValue(line, &key, &value)) current->try_emplace(LowerAscii(key), Unquote(value));
+  }
+}
+
+const std::string* IniIndex::Find(const std::string& section, const std::string& key) const {
+  auto s = sections_.find(LowerAscii(section));
+  if (s == sections_.end()) return nullptr;
+  auto k = s->second.find(LowerAscii(key));
+  return k == s->second.end() ? nullptr : &k->second;
+}
+
+std::shared_ptr<const CachedIniFiles::Parsed> CachedIniFiles::Get(const std::string& path) const {
+  InputFile file(path);
+  std::lock_guard lock(mutex_);
+  if (!file.IsOpen()) {
+    files_.erase(path);
+    return nullptr;
+  }
+  auto it = files_.find(path);
+  if (it != files_.end() && it->second->identity == file.Identity()) return it->second;
+  files_.erase(path);
+  auto bytes = file.ReadAll(max_bytes_);
+  if (!bytes) return nullptr;
+  ++parses_;
+  auto parsed = std::make_shared<Parsed>();
+  parsed->identity = file.Identity();
+  parsed->index = IniIndex(IniDocument(std::string(bytes->begin(), bytes->end())));
+  files_[path] = parsed;
+  return parsed;
+}
+
+std::string CachedIniFiles::Read(const std::string& path, const std::string& section,
+                                 const std::string& key, const std::string& default_value,
+                                 size_t buffer_size) const {
+  if (buffer_size == 0) return {};
+  const std::shared_ptr<const Parsed> parsed = Get(path);
+  const std::string* value = parsed ? parsed->index.Find(section, key) : nullptr;
+  return TruncateUtf8(value ? *value : default_value, buffer_size - 1);
+}
+
+size_t CachedIniFiles::Parses() const {
+  std::lock_guard lock(mutex_);
+  return parses_;
 }
 
 std::string IniReadString(const std::string& path, const std::string& section, const std::string& key,

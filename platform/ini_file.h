@@ -8,13 +8,23 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+#include "platform/files.h"
 
 namespace orvane {
 
 // The buffer size the program's lookups use: at most 259 characters come back.
 constexpr size_t kIniBufferSize = 260;
+
+// No INI file the program reads (language files, skin layouts, wskb.ini) comes near this; a larger
+// one is damaged and reads as if it were missing.
+constexpr size_t kMaxIniFileBytes = 1u << 20;
 
 std::string IniReadString(const std::string& path, const std::string& section, const std::string& key,
                           const std::string& default_value, size_t buffer_size = kIniBufferSize);
@@ -34,7 +44,8 @@ class IniDocument {
  public:
   IniDocument() = default;
   explicit IniDocument(const std::string& text);
-  static IniDocument Load(const std::string& path);  // a missing file gives an empty document
+  // A missing, unreadable or damaged (over kMaxIniFileBytes) file gives an empty document.
+  static IniDocument Load(const std::string& path);
 
   bool Has(const std::string& section, const std::string& key) const;
   // The raw value (blanks and quotes removed), or the default when absent.
@@ -45,6 +56,7 @@ class IniDocument {
   std::vector<std::string> Sections() const;
   std::vector<std::string> Keys(const std::string& section) const;
   std::string Text() const;
+  const std::vector<std::string>& Lines() const { return lines_; }
 
  private:
   // The file is kept as lines so that writes preserve comments, order and layout.
@@ -52,6 +64,47 @@ class IniDocument {
   bool byte_order_mark_ = false;  // the text began with one; a write keeps it
   int FindSection(const std::string& section) const;  // line index of the header, or -1
   int FindKey(int section_line, const std::string& key) const;
+};
+
+// Read-only lookups in a document with the semantics of IniDocument::Get, in constant time per
+// lookup: the first section of a name counts, and in it the first key of a name.
+class IniIndex {
+ public:
+  IniIndex() = default;
+  explicit IniIndex(const IniDocument& doc);
+  // The value (blanks and quotes removed), or nullptr when the key is absent.
+  const std::string* Find(const std::string& section, const std::string& key) const;
+
+ private:
+  using Section = std::unordered_map<std::string, std::string>;  // by lower-case key
+  std::unordered_map<std::string, Section> sections_;              // by lower-case name
+};
+
+// Lookups in INI files that are parsed once per version of the file: every lookup checks the
+// file's identity (device, inode, size, modification time) and parses it again only when that
+// changed, so an edited file is seen at the next lookup without the file being read for every
+// key. A missing, unreadable or damaged file (over max_bytes) gives the default. Thread-safe.
+class CachedIniFiles {
+ public:
+  explicit CachedIniFiles(size_t max_bytes = kMaxIniFileBytes) : max_bytes_(max_bytes) {}
+
+  // As IniReadString.
+  std::string Read(const std::string& path, const std::string& section, const std::string& key,
+                   const std::string& default_value, size_t buffer_size = kIniBufferSize) const;
+  // How many times a file was parsed (for tests and benchmarks).
+  size_t Parses() const;
+
+ private:
+  struct Parsed {
+    FileIdentity identity;
+    IniIndex index;
+  };
+  std::shared_ptr<const Parsed> Get(const std::string& path) const;
+
+  size_t max_bytes_;
+  mutable std::mutex mutex_;
+  mutable std::map<std::string, std::shared_ptr<const Parsed>> files_;
+  mutable size_t parses_ = 0;
 };
 
 }  // namespace orvane

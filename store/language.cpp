@@ -23,12 +23,13 @@ LanguageFiles::LanguageFiles(RegistryStore* store, std::string program_folder,
     : store_(store),
       program_folder_(std::move(program_folder)),
       system_language_(system_language ? std::move(system_language)
-                                       : std::function<uint16_t()>(SystemDefaultLanguageId)) {}
+                                       : std::function<uint16_t()>(SystemDefaultLanguageId)),
+      files_(std::make_shared<CachedIniFiles>(kMaxIniFileBytes)) {}
 
-uint16_t LanguageFiles::GetLanguageId() const {
+uint32_t LanguageFiles::GetLanguageId() const {
   // A missing value, or one of another type, is reset to 0 ("not chosen") first.
-  uint32_t id = ReadDwordSetting(store_, kAppRegistryKey, kLanguageIdValue, 0);
-  if (id != 0) return uint16_t(id);
+  const uint32_t id = ReadDwordSetting(store_, kAppRegistryKey, kLanguageIdValue, 0);
+  if (id != 0) return id;
   uint16_t chosen = MapSystemLanguage(system_language_());
   if (chosen != kSupportedLanguages[0] && chosen != kSupportedLanguages[1]) chosen = 0x0409;
   if (store_) store_->WriteDword(kAppRegistryKey, kLanguageIdValue, chosen);
@@ -36,7 +37,7 @@ uint16_t LanguageFiles::GetLanguageId() const {
 }
 
 int LanguageFiles::GetLanguageIndex() const {
-  uint16_t id = GetLanguageId();
+  const uint32_t id = GetLanguageId();
   for (int i = 0; i < 3; ++i)
     if (kSupportedLanguages[size_t(i)] == id) return i;
   return 0;
@@ -52,7 +53,7 @@ std::string LanguageFiles::FileName(int index) const {
 std::string LanguageFiles::Lookup(const std::string& section, const std::string& key,
                                   int index) const {
   // Absent keys read as "#Error"; a present key with an empty value reads as "".
-  return IniReadString(FileName(index), section, key, kMissingText, kIniBufferSize);
+  return files_->Read(FileName(index), section, key, kMissingText, kIniBufferSize);
 }
 
 std::string LanguageFiles::LoadText(const std::string& key, int index) const {

@@ -1,14 +1,18 @@
 // Language files: which user-interface language is in use (registry value "dwLanguageId", chosen
 // from the system language the first time) and text lookups in "Lang<ID>.ini" beside the program,
-// sections "TEXT", "LIGHT" and "MODE". Nothing is cached: every lookup reads the registry value
-// and the file again, so edits take effect at the next lookup.
+// sections "TEXT", "LIGHT" and "MODE". Every lookup reads the registry value again and looks at
+// the language file again, so edits take effect at the next lookup; the file is parsed again only
+// when it has changed (its identity: device, inode, size, modification time). A language file
+// over 1 MB is damaged and reads as missing.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "platform/ini_file.h"
 #include "platform/registry.h"
 #include "platform/text_source.h"
 
@@ -25,7 +29,10 @@ class LanguageFiles {
   LanguageFiles(RegistryStore* store, std::string program_folder,
                 std::function<uint16_t()> system_language = {});
 
-  uint16_t GetLanguageId() const;
+  // The stored identifier as it is (all 32 bits), or the one chosen from the system language.
+  uint32_t GetLanguageId() const;
+  // Index of the identifier in the supported-language table; any other identifier (including
+  // one with bits above the low 16) gives 0, English.
   int GetLanguageIndex() const;
 
   // "<program folder>/Lang%04X.ini" for the index (4 or more, or negative, count as 0).
@@ -40,6 +47,7 @@ class LanguageFiles {
   RegistryStore* store_;
   std::string program_folder_;
   std::function<uint16_t()> system_language_;
+  std::shared_ptr<CachedIniFiles> files_;
 };
 
 // The text source the program uses: the current language, chosen again at every lookup.

@@ -1,6 +1,10 @@
 #include "platform/ini_file.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstdio>
 
 #include "platform/files.h"
 #include "temp_dir.h"
@@ -96,6 +100,68 @@ TEST(IniFile, SurvivesBinaryGarbage) {
   IniDocument doc(garbage);
   doc.Set("S", "k", "v");
   EXPECT_EQ(doc.Get("S", "k", ""), "v");
+}
+
+// The cache answers exactly as a fresh read would, on a file with every kind of repetition.
+TEST(CachedIniFiles, AnswerAsAFreshReadDoes) {
+  TempDir dir;
+  const std::string path = dir.File("t.ini");
+  ASSERT_TRUE(WriteFileAtomic(path, std::string("k=before any section\n[A]\nx=1\nX=2\n y = ' q ' \n"
+                                                "[b]\nx=3\n[a]\nx=4\nz=5\n[]\nn=6\n")));
+  CachedIniFiles cache;
+  for (const char* section : {"A", "a", "B", "", "none"})
+    for (const char* key : {"x", "X", "y", "z", "n", "k"})
+      EXPECT_EQ(cache.Read(path, section, key, "#Error"), IniReadString(path, section, key, "#Error"))
+          << section << "/" << key;
+  EXPECT_EQ(cache.Read(path, "a", "y", ""), " q ");
+  EXPECT_EQ(cache.Read(path, "a", "z", "#Error"), "#Error");  // only the first [A] counts
+  EXPECT_EQ(cache.Read(path, "a", "y", "", 3), " q");
+  EXPECT_EQ(cache.Parses(), 1u);
+}
+
+TEST(CachedIniFiles, ParseOnceAndSeeEveryChange) {
+  TempDir dir;
+  const std::string path = dir.File("Lang0409.ini");
+  ASSERT_TRUE(WriteFileAtomic(path, std::string("[TEXT]\nA=one\n")));
+  CachedIniFiles cache;
+  for (int i = 0; i < 100; ++i) ASSERT_EQ(cache.Read(path, "TEXT", "A", ""), "one");
+  EXPECT_EQ(cache.Parses(), 1u);
+  // Replaced by rename (a new inode).
+  ASSERT_TRUE(WriteFileAtomic(path, std::string("[TEXT]\nA=two\n")));
+  EXPECT_EQ(cache.Read(path, "TEXT", "A", ""), "two");
+  // Changed in place to the same size: only the modification time tells.
+  FILE* f = std::fopen(path.c_str(), "r+");
+  ASSERT_NE(f, nullptr);
+  std::fputs("[TEXT]\nA=six\n", f);
+  std::fclose(f);
+  const timespec times[2] = {{0, UTIME_OMIT}, {12345, 678}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  EXPECT_EQ(cache.Read(path, "TEXT", "A", ""), "six");
+  EXPECT_EQ(cache.Parses(), 3u);
+  // Gone, then back.
+  ASSERT_EQ(std::remove(path.c_str()), 0);
+  EXPECT_EQ(cache.Read(path, "TEXT", "A", "#Error"), "#Error");
+  ASSERT_TRUE(WriteFileAtomic(path, std::string("[TEXT]\nA=back\n")));
+  EXPECT_EQ(cache.Read(path, "TEXT", "A", "#Error"), "back");
+}
+
+TEST(CachedIniFiles, DamagedOrOddFilesReadAsMissing) {
+  TempDir dir;
+  const std::string big = dir.File("big.ini");
+  std::string text = "[TEXT]\nA=found\n";
+  text.resize(kMaxIniFileBytes + 1, ';');
+  ASSERT_TRUE(WriteFileAtomic(big, text));
+  CachedIniFiles cache;
+  EXPECT_EQ(cache.Read(big, "TEXT", "A", "#Error"), "#Error");
+  EXPECT_EQ(IniReadString(big, "TEXT", "A", "#Error"), "#Error");
+  text.resize(kMaxIniFileBytes);
+  ASSERT_TRUE(WriteFileAtomic(big, text));
+  EXPECT_EQ(cache.Read(big, "TEXT", "A", "#Error"), "found");
+  // A FIFO or a folder must not make a lookup wait.
+  ASSERT_EQ(mkfifo(dir.File("fifo.ini").c_str(), 0600), 0);
+  EXPECT_EQ(cache.Read(dir.File("fifo.ini"), "TEXT", "A", "#Error"), "#Error");
+  EXPECT_EQ(IniReadString(dir.File("fifo.ini"), "TEXT", "A", "#Error"), "#Error");
+  EXPECT_EQ(cache.Read(dir.path(), "TEXT", "A", "#Error"), "#Error");
 }
 
 }  // namespace

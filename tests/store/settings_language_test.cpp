@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
 
 #include "tests/support/doubles.h"
 #include "platform/files.h"
@@ -60,6 +63,18 @@ TEST_F(LanguageTest, AHandSetUnsupportedIdStaysAndReadsEnglish) {
   EXPECT_EQ(StoredId(), 0x0407u);
 }
 
+TEST_F(LanguageTest, IdsWithBitsAboveTheLanguageSelectEnglishAndStay) {
+  // Cut to 16 bits these would read as "no language" and as Russian.
+  for (uint32_t stored : {0x00010000u, 0x00010419u, 0xFFFF0409u, 0x80000000u}) {
+    ASSERT_TRUE(reg_.WriteDword(kAppRegistryKey, kLanguageIdValue, stored));
+    LanguageFiles files = Files(0x0419);
+    EXPECT_EQ(files.GetLanguageId(), stored);
+    EXPECT_EQ(files.GetLanguageIndex(), 0) << std::hex << stored;
+    EXPECT_EQ(LanguageTextSource(files).Text("MAIN_CAPTION"), "English") << std::hex << stored;
+    EXPECT_EQ(StoredId(), stored);
+  }
+}
+
 TEST_F(LanguageTest, AStringTypedIdIsReplacedAsForAFreshUser) {
   ASSERT_TRUE(reg_.WriteString(kAppRegistryKey, kLanguageIdValue, "1049"));
   EXPECT_EQ(Files(0x0419).GetLanguageId(), 0x0419);
@@ -78,13 +93,24 @@ TEST_F(LanguageTest, LookupsDistinguishEmptyFromAbsentAndReadEveryTime) {
   EXPECT_EQ(files.LoadText("MAIN_CAPTION", 2), "#Error");
   EXPECT_EQ(files.LoadText("MAIN_CAPTION", 7), "English");
   EXPECT_EQ(files.FileName(1), dir_.File("Lang0419.ini"));
-  // Nothing is cached: an edit is seen at the next lookup, as is a language switch.
+  // An edit is seen at the next lookup, as is a language switch.
   ASSERT_TRUE(IniWriteString(dir_.File("Lang0409.ini"), "TEXT", "MAIN_CAPTION", "Edited"));
   LanguageTextSource texts(files);
   EXPECT_EQ(texts.Text("MAIN_CAPTION"), "Edited");
   ASSERT_TRUE(reg_.WriteDword(kAppRegistryKey, kLanguageIdValue, 0x0419));
   EXPECT_EQ(texts.Text("MAIN_CAPTION"), "Русский");
   EXPECT_EQ(texts.Text("MODE", "5"), "Волна");
+}
+
+TEST_F(LanguageTest, AnOversizedOrOddLanguageFileReadsAsMissing) {
+  LanguageFiles files = Files(0x0409);
+  std::string damaged = "[TEXT]\nMAIN_CAPTION=English\n";
+  damaged.resize(kMaxIniFileBytes + 1, 'x');
+  ASSERT_TRUE(WriteFileAtomic(dir_.File("Lang0409.ini"), damaged));
+  EXPECT_EQ(files.LoadText("MAIN_CAPTION", 0), "#Error");
+  ASSERT_EQ(std::remove(dir_.File("Lang0419.ini").c_str()), 0);
+  ASSERT_EQ(mkfifo(dir_.File("Lang0419.ini").c_str(), 0600), 0);
+  EXPECT_EQ(files.LoadText("MAIN_CAPTION", 1), "#Error");  // at once, without a writer
 }
 
 TEST_F(LanguageTest, WithoutARegistryTheSystemLanguageDecidesEachTime) {
