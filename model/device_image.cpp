@@ -65,7 +65,11 @@ Entry3 SingleKeyEntry(uint32_t value) {
     default: break;
   }
   const DeviceUsage usage = DeviceUsageOf(code);
-  return {2, 2, usage.kind == kUsageKeyboard ? uint8_t(usage.value) : uint8_t(0)};
+  if (usage.kind == kUsageKeyboard) return {2, 2, uint8_t(usage.value)};
+  // A media key goes into the key block by its usage byte, which the keyboard-usage form carries
+  // and which reads back as the same key (macro actions keep the consumer form instead).
+  if (usage.kind == kUsageConsumer) return {2, 2, KeyEntryOf(code)->usage};
+  return {2, 2, 0};
 }
 
 // The entry for one layer entry, given the position's default entry.

@@ -228,6 +228,49 @@ TEST_F(ApplyTest, AllLayersRoundTripThroughTheKeyboard) {
   EXPECT_EQ(unpacked, state_.editing.Config().texts);
 }
 
+TEST_F(ApplyTest, MediaKeysGivenAsKeysComeBackFromTheKeyboardAsThemselves) {
+  ProfileConfig config;
+  config.image = NewDefaultImage();
+  const std::set<int> configurable = ConfigurableIndices(state_.keyboard.DefaultKeyBlock());
+  const std::vector<int> indices(configurable.begin(), configurable.end());
+  ASSERT_GE(indices.size(), size_t(kMediaFunctionCount));
+  MacroRecord macro = MakeMacro(1, u"media", 0);
+  for (int n = 0; n < kMediaFunctionCount; ++n) {
+    const uint16_t code = MediaFunctions()[size_t(n)].code;
+    ASSERT_EQ(DeviceUsageOf(code).kind, kUsageConsumer) << std::hex << code;
+    *config.image->EntryAt(0, indices[size_t(n)]) = {kActionSingleKey, 0, code};
+    macro.actions[macro.actionCount++] = {0, code, kPress};
+  }
+  config.macros = {macro};
+  Edit(std::move(config));
+  ASSERT_EQ(DoApply(true), 1);
+
+  // In the key block each is the keyboard-usage form with the key's own usage byte ...
+  const auto written = link_.Keyboard().Memory().key_blocks[0];
+  for (int n = 0; n < kMediaFunctionCount; ++n) {
+    const uint16_t code = MediaFunctions()[size_t(n)].code;
+    for (int p = 0; p < kKeyBlockEntryCount; ++p) {
+      if (KeyIndexOf(KeyCodeOfBlockEntry(state_.keyboard.DefaultKeyBlock(), p)) != indices[size_t(n)]) continue;
+      EXPECT_EQ(written[size_t(p) * 3], 2) << std::hex << code;
+      EXPECT_EQ(written[size_t(p) * 3 + 1], 2) << std::hex << code;
+      EXPECT_EQ(written[size_t(p) * 3 + 2], KeyEntryOf(code)->usage) << std::hex << code;
+    }
+  }
+  // ... and reads back as the same key; the macro's actions keep their consumer form.
+  const ProfileConfig back = ReadBack();
+  ASSERT_TRUE(back.image);
+  ASSERT_EQ(back.macros.size(), 1u);
+  ASSERT_EQ(back.macros[0].actionCount, kMediaFunctionCount);
+  for (int n = 0; n < kMediaFunctionCount; ++n) {
+    const uint16_t code = MediaFunctions()[size_t(n)].code;
+    const KeyAction& got = *back.image->EntryAt(0, indices[size_t(n)]);
+    EXPECT_EQ(got.type, kActionSingleKey) << std::hex << code;
+    EXPECT_EQ(got.value, code);
+    EXPECT_EQ(back.macros[0].actions[size_t(n)].keyCode, code);
+    EXPECT_EQ(MacroKeyFormOf(code).kind, 3) << std::hex << code;
+  }
+}
+
 TEST_F(ApplyTest, CurrentLayerOnlyWritesTheCurrentProfilesBlock) {
   SetCurrentProfile(1);
   ProfileConfig config = FullConfig(state_.keyboard.DefaultKeyBlock());

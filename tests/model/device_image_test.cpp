@@ -82,6 +82,8 @@ TEST_F(DeviceImageTest, SingleKeyForms) {
       {0x15C, {2, 1, 0x80}},     // Right Win
       {0x01E, {2, 2, 0x04}},     // A
       {0x15E, {2, 2, 0x00}},     // Power: a system-control code has no keyboard usage
+      {0x110, {2, 2, 0xD0}},     // Prev Track: a media key goes by its usage byte
+      {0x122, {2, 2, KeyEntryOf(0x122)->usage}},
       {0x171, {1, 1, 1}},        {0x172, {1, 1, 2}}, {0x173, {1, 1, 4}},
       {0x161, {1, 5, 0x01}},     {0x162, {1, 5, 0xFF}},
       {0x7002A, {2, 1, 0x02}},   // only the key code part of the value counts
@@ -220,7 +222,8 @@ TEST_F(DeviceImageTest, EveryRepresentableAssignmentSurvivesEncodeThenDecode) {
   std::vector<MacroRecord> macros;
   for (uint16_t id = 1; id <= 12; ++id) macros.push_back(Macro(id));
   std::mt19937 rng(1234);
-  const std::vector<uint16_t> keys = {0x01E, 0x030, 0x02A, 0x11D, 0x15C, 0x171, 0x173, 0x161, 0x162, 0x039, 0x14B};
+  std::vector<uint16_t> keys = {0x01E, 0x030, 0x02A, 0x11D, 0x15C, 0x171, 0x173, 0x161, 0x162, 0x039, 0x14B};
+  for (const MediaFunction& f : MediaFunctions()) keys.push_back(f.code);  // media keys as keys
   for (int layer = 0; layer < 3; ++layer) {
     for (int round = 0; round < 20; ++round) {
       for (int p = 0; p < kKeyBlockEntryCount; ++p) {
