@@ -8,53 +8,101 @@
 
 namespace orvane {
 
+namespace {
+
+const std::vector<JsonValue>& NoItems() {
+  static const std::vector<JsonValue> none;
+  return none;
+}
+const std::vector<JsonValue::Member>& NoMembers() {
+  static const std::vector<JsonValue::Member> none;
+  return none;
+}
+const std::string& NoString() {
+  static const std::string none;
+  return none;
+}
+
+}  // namespace
+
+JsonValue::Type JsonValue::GetType() const {
+  switch (v_.index()) {
+    case kBool: return Type::Bool;
+    case kInt:
+    case kDouble: return Type::Number;
+    case kString: return Type::String;
+    case kArray: return Type::Array;
+    case kObject: return Type::Object;
+    default: return Type::Null;
+  }
+}
+
+double JsonValue::AsDouble() const {
+  if (v_.index() == kInt) return double(std::get<kInt>(v_));
+  if (v_.index() == kDouble) return std::get<kDouble>(v_);
+  return 0;
+}
+
+const std::string& JsonValue::AsString() const {
+  return IsString() ? std::get<kString>(v_) : NoString();
+}
+
+const std::vector<JsonValue>& JsonValue::Items() const {
+  return IsArray() ? std::get<kArray>(v_) : NoItems();
+}
+
+std::vector<JsonValue>& JsonValue::Items() {
+  if (!IsArray()) v_.emplace<kArray>();
+  return std::get<kArray>(v_);
+}
+
 JsonValue& JsonValue::Push(JsonValue v) {
-  items_.push_back(std::move(v));
-  return items_.back();
+  std::vector<JsonValue>& items = Items();
+  items.push_back(std::move(v));
+  return items.back();
+}
+
+const std::vector<JsonValue::Member>& JsonValue::Members() const {
+  return IsObject() ? std::get<kObject>(v_) : NoMembers();
 }
 
 JsonValue& JsonValue::Set(const std::string& key, JsonValue v) {
-  for (Member& m : members_) {
+  if (!IsObject()) v_.emplace<kObject>();
+  std::vector<Member>& members = std::get<kObject>(v_);
+  for (Member& m : members) {
     if (m.first == key) {
       m.second = std::move(v);
       return m.second;
     }
   }
-  members_.emplace_back(key, std::move(v));
-  return members_.back().second;
+  members.emplace_back(key, std::move(v));
+  return members.back().second;
 }
 
 const JsonValue* JsonValue::Find(std::string_view key) const {
-  for (const Member& m : members_) {
+  for (const Member& m : Members()) {
     if (m.first == key) return &m.second;
   }
   return nullptr;
 }
 
 bool JsonValue::operator==(const JsonValue& o) const {
-  if (type_ != o.type_) return false;
-  switch (type_) {
-    case Type::Null: return true;
-    case Type::Bool: return bool_ == o.bool_;
-    case Type::Number:
-      if (is_int_ && o.is_int_) return int_ == o.int_;
-      return double_ == o.double_;
-    case Type::String: return string_ == o.string_;
-    case Type::Array: return items_ == o.items_;
-    case Type::Object: return members_ == o.members_;
+  if (IsNumber() && o.IsNumber()) {
+    if (IsInteger() && o.IsInteger()) return AsInt() == o.AsInt();
+    return AsDouble() == o.AsDouble();
   }
-  return false;
+  return v_ == o.v_;
 }
 
-namespace {
-
-class Parser {
+// The parser. Besides the text it keeps the path to the value being read (member names and item
+// numbers), which names the place of a value that outgrows its shape.
+class JsonParser {
  public:
-  explicit Parser(std::string_view text) : s_(text) {}
+  explicit JsonParser(std::string_view text) : s_(text) {}
 
-  bool Run(JsonValue* out, std::string* error) {
+  bool Run(JsonValue* out, std::string* error, const JsonShape* shape) {
     SkipSpace();
-    if (!ParseValue(out, 0)) return Fail(error);
+    if (!ParseValue(out, 0, shape)) return Fail(error);
     SkipSpace();
     if (pos_ != s_.size()) {
       why_ = "unexpected text after the JSON value";
@@ -64,6 +112,20 @@ class Parser {
   }
 
  private:
+  struct Step {
+    const std::string* key;  // the member's name, or nullptr for an array item
+    size_t index;
+  };
+
+  std::string Place() const {
+    std::string place;
+    for (const Step& step : path_) {
+      if (step.key) place += (place.empty() ? "" : ".") + *step.key;
+      else place += "[" + std::to_string(step.index) + "]";
+    }
+    return place.empty() ? "(top level)" : place;
+  }
+
   bool Fail(std::string* error) {
     if (error) {
       // Line and column (in characters, counted as bytes) of the fault.
@@ -76,13 +138,25 @@ class Parser {
           ++col;
         }
       }
-      *error = "line " + std::to_string(line) + ", column " + std::to_string(col) + ": " + why_;
+      const std::string where = "line " + std::to_string(line) + ", column " + std::to_string(col);
+      *error = place_.empty() ? where + ": " + why_ : place_ + ": " + why_ + " (" + where + ")";
     }
     return false;
   }
   bool Error(const char* why) {
     why_ = why;
+    place_.clear();
     return false;
+  }
+  // A fault of the value at the current path against its shape.
+  bool ShapeError(std::string why) {
+    place_ = Place();
+    why_ = std::move(why);
+    return false;
+  }
+  bool TooMany(const JsonShape& shape) {
+    if (shape.max_items == 0) return ShapeError("expected a single value, not a list");
+    return ShapeError("more than " + std::to_string(shape.max_items) + " " + shape.noun);
   }
 
   void SkipSpace() {
@@ -100,17 +174,17 @@ class Parser {
     return true;
   }
 
-  bool ParseValue(JsonValue* out, int depth) {
+  bool ParseValue(JsonValue* out, int depth, const JsonShape* shape) {
     if (depth > kJsonMaxDepth) return Error("nesting too deep");
     if (pos_ >= s_.size()) return Error("unexpected end of input, expected a value");
     const char c = s_[pos_];
     switch (c) {
-      case '{': return ParseObject(out, depth);
-      case '[': return ParseArray(out, depth);
+      case '{': return ParseObject(out, depth, shape);
+      case '[': return ParseArray(out, depth, shape);
       case '"': {
         std::string str;
-        if (!ParseString(&str)) return false;
-        *out = JsonValue(std::move(str));
+        if (!ParseString(&str, shape ? shape->max_string_chars : SIZE_MAX)) return false;
+        out->v_.emplace<JsonValue::kString>(std::move(str));
         return true;
       }
       case 't':
@@ -131,9 +205,70 @@ class Parser {
     }
   }
 
-  bool ParseObject(JsonValue* out, int depth) {
+  // Member names seen in one object, for the duplicate check: small objects compare with each
+  // earlier name, larger ones look their names up in an open-addressing table of member
+  // numbers, so an object of n members costs O(n) on average, not O(n^2).
+  class NameSet {
+   public:
+    explicit NameSet(const std::vector<JsonValue::Member>& members) : members_(members) {}
+    // Whether name is already among the members (before it is appended).
+    bool Contains(const std::string& name) {
+      const size_t n = members_.size();
+      if (n < kLinearLimit) {
+        for (const JsonValue::Member& m : members_)
+          if (m.first == name) return true;
+        return false;
+      }
+      if (table_.size() < 2 * (n + 1)) Rebuild(4 * (n + 1));
+      for (size_t i = Hash(name) & (table_.size() - 1);; i = (i + 1) & (table_.size() - 1)) {
+        if (table_[i] == kEmpty) return false;
+        if (members_[table_[i]].first == name) return true;
+      }
+    }
+    // Records member number n (just appended).
+    void Added(size_t n) {
+      if (table_.empty()) return;
+      Insert(uint32_t(n));
+    }
+
+   private:
+    static constexpr size_t kLinearLimit = 8;
+    static constexpr uint32_t kEmpty = UINT32_MAX;
+    static size_t Hash(const std::string& s) { return std::hash<std::string_view>{}(s); }
+    void Insert(uint32_t n) {
+      size_t i = Hash(members_[n].first) & (table_.size() - 1);
+      while (table_[i] != kEmpty) i = (i + 1) & (table_.size() - 1);
+      table_[i] = n;
+    }
+    void Rebuild(size_t at_least) {
+      size_t size = 16;
+      while (size < at_least) size *= 2;
+      table_.assign(size, kEmpty);
+      for (size_t n = 0; n < members_.size(); ++n) Insert(uint32_t(n));
+    }
+    const std::vector<JsonValue::Member>& members_;
+    std::vector<uint32_t> table_;
+  };
+
+  // The shape a member of an object of this shape has; false when a closed shape does not
+  // allow it.
+  static bool MemberShape(const JsonShape* shape, const std::string& key, const JsonShape** out) {
+    *out = nullptr;
+    if (!shape) return true;
+    for (const auto& [name, child] : shape->members) {
+      if (name == key) {
+        *out = child;
+        return true;
+      }
+    }
+    return !shape->closed;
+  }
+
+  bool ParseObject(JsonValue* out, int depth, const JsonShape* shape) {
     ++pos_;  // '{'
     JsonValue obj = JsonValue::Object();
+    std::vector<JsonValue::Member>& members = std::get<JsonValue::kObject>(obj.v_);
+    NameSet names(members);
     SkipSpace();
     if (pos_ < s_.size() && s_[pos_] == '}') {
       ++pos_;
@@ -145,18 +280,31 @@ class Parser {
       if (pos_ >= s_.size() || s_[pos_] != '"') return Error("expected a member name in quotes");
       const size_t key_pos = pos_;
       std::string key;
-      if (!ParseString(&key)) return false;
-      if (obj.Find(key)) {
+      if (!ParseString(&key, SIZE_MAX)) return false;
+      if (names.Contains(key)) {
         pos_ = key_pos;
         return Error("duplicate member name");
+      }
+      path_.push_back({&key, 0});
+      const JsonShape* child = nullptr;
+      if (!MemberShape(shape, key, &child)) {
+        pos_ = key_pos;
+        return ShapeError("unknown member");
+      }
+      if (shape && members.size() >= shape->max_items) {
+        path_.pop_back();
+        pos_ = key_pos;
+        return TooMany(*shape);
       }
       SkipSpace();
       if (pos_ >= s_.size() || s_[pos_] != ':') return Error("expected ':'");
       ++pos_;
       SkipSpace();
       JsonValue v;
-      if (!ParseValue(&v, depth + 1)) return false;
-      obj.Set(key, std::move(v));
+      if (!ParseValue(&v, depth + 1, child)) return false;
+      path_.pop_back();
+      members.emplace_back(std::move(key), std::move(v));
+      names.Added(members.size() - 1);
       SkipSpace();
       if (pos_ >= s_.size()) return Error("unexpected end of input, expected ',' or '}'");
       if (s_[pos_] == ',') {
@@ -172,20 +320,25 @@ class Parser {
     }
   }
 
-  bool ParseArray(JsonValue* out, int depth) {
+  bool ParseArray(JsonValue* out, int depth, const JsonShape* shape) {
     ++pos_;  // '['
     JsonValue arr = JsonValue::Array();
+    std::vector<JsonValue>& items = std::get<JsonValue::kArray>(arr.v_);
     SkipSpace();
     if (pos_ < s_.size() && s_[pos_] == ']') {
       ++pos_;
       *out = std::move(arr);
       return true;
     }
+    const JsonShape* child = shape ? shape->items : nullptr;
     for (;;) {
       SkipSpace();
+      if (shape && items.size() >= shape->max_items) return TooMany(*shape);
+      path_.push_back({nullptr, items.size()});
       JsonValue v;
-      if (!ParseValue(&v, depth + 1)) return false;
-      arr.Push(std::move(v));
+      if (!ParseValue(&v, depth + 1, child)) return false;
+      path_.pop_back();
+      items.push_back(std::move(v));
       SkipSpace();
       if (pos_ >= s_.size()) return Error("unexpected end of input, expected ',' or ']'");
       if (s_[pos_] == ',') {
@@ -318,10 +471,18 @@ class Parser {
     return true;
   }
 
-  bool ParseString(std::string* out) {
+  // A string of at most max_chars UTF-16 code units.
+  bool ParseString(std::string* out, size_t max_chars) {
     ++pos_;  // opening quote
     std::string s;
+    size_t chars = 0;
+    size_t char_start = pos_;
     for (;;) {
+      if (chars > max_chars) {
+        pos_ = char_start;  // the first character too many
+        return ShapeError("longer than " + std::to_string(max_chars) + " UTF-16 characters");
+      }
+      char_start = pos_;
       if (pos_ >= s_.size()) return Error("unterminated string");
       const auto c = static_cast<uint8_t>(s_[pos_]);
       if (c == '"') {
@@ -331,9 +492,12 @@ class Parser {
       }
       if (c < 0x20) return Error("control character in string");
       if (c >= 0x80) {
+        // A four-byte sequence is a character outside the BMP: two UTF-16 units.
+        chars += c >= 0xF0 ? 2 : 1;
         if (!Utf8Char(&s)) return false;
         continue;
       }
+      ++chars;
       if (c != '\\') {
         s.push_back(static_cast<char>(c));
         ++pos_;
@@ -363,6 +527,7 @@ class Parser {
             if (!Hex4(&lo)) return false;
             if (lo < 0xDC00 || lo > 0xDFFF) return Error("lone high surrogate in \\u escape");
             cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
+            ++chars;
           }
           AppendUtf8(&s, cp);
           break;
@@ -376,8 +541,12 @@ class Parser {
 
   std::string_view s_;
   size_t pos_ = 0;
-  const char* why_ = "invalid JSON";
+  std::string why_ = "invalid JSON";
+  std::string place_;         // where a shape fault lies ("" for faults of the text itself)
+  std::vector<Step> path_;    // to the value being read
 };
+
+namespace {
 
 void WriteString(std::string* out, std::string_view text) {
   out->push_back('"');
@@ -505,14 +674,14 @@ void WritePretty(std::string* out, const JsonValue& v, int indent, int level) {
 
 }  // namespace
 
-bool ParseJson(std::string_view text, JsonValue* out, std::string* error) {
+bool ParseJson(std::string_view text, JsonValue* out, std::string* error, const JsonShape* shape) {
   if (text.size() > kJsonMaxInputBytes) {
     if (error) *error = "input too large";
     return false;
   }
   JsonValue v;
-  Parser p(text);
-  if (!p.Run(&v, error)) return false;
+  JsonParser p(text);
+  if (!p.Run(&v, error, shape)) return false;
   *out = std::move(v);
   return true;
 }

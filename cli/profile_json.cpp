@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "model/key_table.h"
@@ -147,9 +148,56 @@ std::string Member(const std::string& path, const char* key) {
   return path.empty() ? key : path + "." + key;
 }
 
+// Whether a value is one that an entry type given by name allows: a media index 0-17, a
+// keyboard function 0-10, a key that exists, a macro of the file. Types given as numbers carry
+// any value (that is how files the readable form cannot check travel). *why names the fault.
+bool ValueFitsType(uint16_t type, uint32_t value, const std::set<uint32_t>& macro_ids,
+                   std::string* why) {
+  switch (type) {
+    case kActionSingleKey:
+      if (IsKeyCode(value)) return true;
+      *why = HexText(value, kJsonCodeDigits) + " is not a key code";
+      return false;
+    case kActionPlayMacro:
+      if (macro_ids.count(value)) return true;
+      *why = "no macro of the file has id " + std::to_string(value);
+      return false;
+    case kActionMedia:
+      if (value < uint32_t(kMediaFunctionCount)) return true;
+      *why = std::to_string(value) + " is out of range 0.." + std::to_string(kMediaFunctionCount - 1);
+      return false;
+    case kActionFunction:
+      if (value < uint32_t(kKeyboardFunctionCount)) return true;
+      *why = std::to_string(value) + " is out of range 0.." + std::to_string(kKeyboardFunctionCount - 1);
+      return false;
+    default:
+      return true;
+  }
+}
+
+// The id of a macro as its JSON gives it (also of a raw record), or nothing when it gives none.
+std::optional<uint32_t> MacroIdOfJson(const JsonValue& v) {
+  if (const JsonValue* raw = v.Find("raw")) {
+    std::vector<uint8_t> bytes;
+    if (!raw->IsString() || !Unhex(raw->AsString(), &bytes) || bytes.size() != kMacroRecordSize)
+      return std::nullopt;
+    MacroRecord m;
+    MacroRecordFromBytes(bytes, m);
+    return m.id;
+  }
+  const JsonValue* id = v.Find("id");
+  if (!id) return std::nullopt;
+  int64_t x = 0;
+  std::string ignored;
+  Reader r{&ignored};
+  if (!r.Int(*id, "", 0, 0xFFFF, &x)) return std::nullopt;
+  return uint32_t(x);
+}
+
 // ---- bytes -> JSON ----
 
-JsonValue EntryToJson(int index, const KeyAction& e, const TextPool* texts, int slot) {
+JsonValue EntryToJson(int index, const KeyAction& e, const TextPool* texts, int slot,
+                      const std::set<uint32_t>& macro_ids) {
   JsonValue o = JsonValue::Object();
   if (index < kKeyTableSize) {
     o.Set("key", HexText(KeyCodeOf(index), kJsonCodeDigits));
@@ -159,7 +207,9 @@ JsonValue EntryToJson(int index, const KeyAction& e, const TextPool* texts, int 
   } else {
     o.Set("index", index);
   }
-  if (const char* name = KeyActionTypeName(e.type)) o.Set("type", name);
+  std::string ignored;
+  const char* name = KeyActionTypeName(e.type);
+  if (name && ValueFitsType(e.type, e.value, macro_ids, &ignored)) o.Set("type", name);
   else o.Set("type", static_cast<int>(e.type));
   if (e.code) o.Set("code", HexText(e.code, kJsonCodeDigits));
   const std::u16string* text = (texts && HasText(e.type)) ? texts->Text(slot) : nullptr;
@@ -267,7 +317,8 @@ bool TypeFromJson(Reader& r, const JsonValue& v, const std::string& path, uint16
 }
 
 bool EntryFromJson(Reader& r, const JsonValue& o, const std::string& path, KeyAction* e,
-                   std::u16string* text, bool* has_text, bool texts_allowed) {
+                   std::u16string* text, bool* has_text, bool texts_allowed,
+                   const std::set<uint32_t>& macro_ids) {
   if (!o.IsObject()) return r.Fail(path, "expected an object");
   if (!r.OnlyMembers(o, path, {"key", "gkey", "index", "type", "code", "value", "text", "reserved"}))
     return false;
@@ -285,6 +336,9 @@ bool EntryFromJson(Reader& r, const JsonValue& o, const std::string& path, KeyAc
     if (!r.Int(*value, path + ".value", 0, 0xFFFFFFFFLL, &x)) return false;
     e->value = static_cast<uint32_t>(x);
   }
+  std::string why;
+  if (type->IsString() && !t && !ValueFitsType(e->type, e->value, macro_ids, &why))
+    return r.Fail(path + ".value", why);
   *has_text = false;
   if (t) {
     if (!texts_allowed)
@@ -329,7 +383,7 @@ bool MacroFromJson(Reader& r, const JsonValue& v, const std::string& path, Macro
     return false;
   int64_t x = 0;
   const JsonValue* id = r.Required(v, path, "id");
-  if (!id || !r.Int(*id, Member(path, "id"), 0, 0xFFFF, &x)) return false;
+  if (!id || !r.Int(*id, Member(path, "id"), 1, kMaxMacros, &x)) return false;
   m.id = static_cast<uint16_t>(x);
   const JsonValue* name = r.Required(v, path, "name");
   std::string name_text;
@@ -401,6 +455,46 @@ bool MacroFromJson(Reader& r, const JsonValue& v, const std::string& path, Macro
 
 }  // namespace
 
+const JsonShape& ProfileJsonShape() {
+  static const JsonShape shape = [] {
+    static const JsonShape value{.max_items = 0};
+    static const JsonShape pair{.max_items = 2, .items = &value};
+    static const JsonShape triple{.max_items = 3, .items = &value};
+    static const JsonShape entry{
+        .max_items = 8,
+        .noun = "members",
+        .members = {{"key", &value}, {"gkey", &value}, {"index", &value}, {"type", &value},
+                    {"code", &value}, {"value", &value}, {"text", &value}, {"reserved", &pair}},
+        .closed = true};
+    static const JsonShape layer{.max_items = size_t(kLayerEntries), .noun = "entries", .items = &entry};
+    static const JsonShape layers{.max_items = size_t(kLayerCount), .noun = "layers", .items = &layer};
+    static const JsonShape action{
+        .max_items = 3,
+        .noun = "members",
+        .members = {{"key", &value}, {"direction", &value}, {"delay", &value}},
+        .closed = true};
+    static const JsonShape actions{
+        .max_items = size_t(kMaxMacroActions), .noun = "actions", .items = &action};
+    static const JsonShape name{.max_items = 0, .max_string_chars = size_t(kMacroNameChars)};
+    static const JsonShape macro{
+        .max_items = 8,
+        .noun = "members",
+        .members = {{"id", &value}, {"name", &name}, {"cycles", &value}, {"is_new", &value},
+                    {"play_mode", &value}, {"reserved", &pair}, {"actions", &actions},
+                    {"raw", &value}},
+        .closed = true};
+    static const JsonShape macros{.max_items = size_t(kMaxMacros), .noun = "macros", .items = &macro};
+    return JsonShape{.max_items = 9,
+                     .noun = "members",
+                     .members = {{"format", &value}, {"version", &value}, {"flag", &value},
+                                 {"header_reserved", &triple}, {"identity", &value},
+                                 {"layers", &layers}, {"macros", &macros}, {"text_pool", &value},
+                                 {"trailing", &value}},
+                     .closed = true};
+  }();
+  return shape;
+}
+
 bool ProfileToJson(std::span<const uint8_t> file, JsonValue* out, std::string* error) {
   auto fail = [&](const std::string& why) {
     if (error) *error = why;
@@ -444,23 +538,18 @@ bool ProfileToJson(std::span<const uint8_t> file, JsonValue* out, std::string* e
     root.Set("header_reserved", std::move(r));
   }
   root.Set("identity", Hex(image->identity));
-  JsonValue layers = JsonValue::Array();
-  for (int layer = 0; layer < kLayerCount; ++layer) {
-    JsonValue entries = JsonValue::Array();
-    for (int i = 0; i < kLayerEntries; ++i) {
-      const KeyAction& e = *image->EntryAt(layer, i);
-      if (e == KeyAction{}) continue;
-      entries.Push(EntryToJson(i, e, readable_texts ? &texts : nullptr, layer * kLayerEntries + i));
-    }
-    layers.Push(std::move(entries));
-  }
-  root.Set("layers", std::move(layers));
+
+  // Macros first: the keys' PlayMacro entries are judged by the ids they find. A record is
+  // written readably when that form gives back its bytes and its id is not one an earlier macro
+  // already has; any other record travels raw.
   JsonValue macros = JsonValue::Array();
+  std::set<uint32_t> macro_ids;
   for (size_t m = 0; m < h.macroCount; ++m) {
     const auto bytes = file.subspan(kMacroBase + m * kMacroRecordSize, kMacroRecordSize);
     auto record = std::make_unique<MacroRecord>();
     MacroRecordFromBytes(bytes, *record);
-    if (MacroIsReadable(bytes, *record)) {
+    const bool new_id = macro_ids.insert(record->id).second;
+    if (new_id && MacroIsReadable(bytes, *record)) {
       macros.Push(MacroToJson(*record));
     } else {
       JsonValue raw = JsonValue::Object();
@@ -468,6 +557,18 @@ bool ProfileToJson(std::span<const uint8_t> file, JsonValue* out, std::string* e
       macros.Push(std::move(raw));
     }
   }
+  JsonValue layers = JsonValue::Array();
+  for (int layer = 0; layer < kLayerCount; ++layer) {
+    JsonValue entries = JsonValue::Array();
+    for (int i = 0; i < kLayerEntries; ++i) {
+      const KeyAction& e = *image->EntryAt(layer, i);
+      if (e == KeyAction{}) continue;
+      entries.Push(EntryToJson(i, e, readable_texts ? &texts : nullptr, layer * kLayerEntries + i,
+                               macro_ids));
+    }
+    layers.Push(std::move(entries));
+  }
+  root.Set("layers", std::move(layers));
   root.Set("macros", std::move(macros));
   if (!readable_texts) root.Set("text_pool", Hex(pool));
   if (file.size() > declared) root.Set("trailing", Hex(file.subspan(size_t(declared))));
@@ -527,6 +628,24 @@ bool ProfileFromJson(const JsonValue& json, std::vector<uint8_t>* file, std::str
   if (pool_json && !r.HexBytes(*pool_json, "text_pool", &pool)) return false;
   const bool texts_allowed = pool_json == nullptr;
 
+  // The macros' ids first, for the keys that play them: every macro given readably has an id
+  // of its own.
+  const JsonValue* macros = r.Required(json, "", "macros");
+  if (!macros) return false;
+  if (!macros->IsArray()) return r.Fail("macros", "expected an array");
+  if (macros->Items().size() > size_t(kMaxMacros))
+    return r.Fail("macros", std::to_string(macros->Items().size()) + " macros, at most " +
+                                std::to_string(kMaxMacros));
+  std::set<uint32_t> macro_ids;
+  for (size_t m = 0; m < macros->Items().size(); ++m) {
+    const JsonValue& v = macros->Items()[m];
+    const std::optional<uint32_t> id = MacroIdOfJson(v);
+    if (!id) continue;  // reported with the macro below
+    if (!macro_ids.insert(*id).second && !v.Find("raw"))
+      return r.Fail("macros[" + std::to_string(m) + "].id",
+                    std::to_string(*id) + " is the id of an earlier macro");
+  }
+
   const JsonValue* layers = r.Required(json, "", "layers");
   if (!layers) return false;
   if (!layers->IsArray() || layers->Items().size() != size_t(kLayerCount))
@@ -547,18 +666,12 @@ bool ProfileFromJson(const JsonValue& json, std::vector<uint8_t>* file, std::str
       KeyAction e;
       std::u16string text;
       bool has_text = false;
-      if (!EntryFromJson(r, o, ep, &e, &text, &has_text, texts_allowed)) return false;
+      if (!EntryFromJson(r, o, ep, &e, &text, &has_text, texts_allowed, macro_ids)) return false;
       *image->EntryAt(layer, index) = e;
       if (has_text) texts.Set(layer * kLayerEntries + index, std::move(text));
     }
   }
 
-  const JsonValue* macros = r.Required(json, "", "macros");
-  if (!macros) return false;
-  if (!macros->IsArray()) return r.Fail("macros", "expected an array");
-  if (macros->Items().size() > size_t(kMaxMacros))
-    return r.Fail("macros", std::to_string(macros->Items().size()) + " macros, at most " +
-                                std::to_string(kMaxMacros));
   const size_t count = macros->Items().size();
 
   std::vector<uint8_t> trailing;

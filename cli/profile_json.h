@@ -35,4 +35,9 @@ bool ProfileFromJson(const JsonValue& json, std::vector<uint8_t>* file, std::str
 // 16-bit codes as HexText with kJsonCodeDigits digits at least ("0x01E", platform/format.h).
 inline constexpr int kJsonCodeDigits = 3;
 
+// The JSON form's shape for ParseJson: parsing then stops as soon as the text passes the form's
+// own limits (4 layers of at most 512 entries, 100 macros of at most 2,000 actions, names of 249
+// characters, members the form does not have), so a hostile file costs no more than a valid one.
+const JsonShape& ProfileJsonShape();
+
 }  // namespace orvane

@@ -380,6 +380,12 @@ const KeyEntry* KeyEntryOf(uint16_t code) {
   return index < kKeyTableSize ? &kKeyEntries[index] : nullptr;
 }
 
+bool IsKeyCode(uint32_t code) {
+  if (code > 0xFFFF) return false;
+  const KeyEntry* e = KeyEntryOf(uint16_t(code));
+  return e && e->code == code && (*e->name != '\0' || *e->languageKey != '\0');
+}
+
 uint16_t ListPositionOf(uint16_t code) {
   const KeyEntry* e = KeyEntryOf(code);
   return e ? e->listPosition : kNotInLists;

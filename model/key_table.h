@@ -45,6 +45,10 @@ uint16_t KeyCodeOf(int index);
 // The entry of a key code, or nullptr when the code's index lies outside the table.
 const KeyEntry* KeyEntryOf(uint16_t code);
 
+// True for the code of a key the table has (an entry of that very code with a name), such as a
+// single-key assignment names; false for unused codes, G-key codes and values above 16 bits.
+bool IsKeyCode(uint32_t code);
+
 // The entry's list position, kNotInLists bit included; kNotInLists for codes outside the table.
 uint16_t ListPositionOf(uint16_t code);
 // Code of the first (lowest-index) entry with this list position; 0 when none has it.

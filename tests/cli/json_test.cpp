@@ -102,5 +102,66 @@ TEST(Json, WriterRoundTripsAndEscapes) {
   EXPECT_EQ(WriteJson(JsonValue(std::numeric_limits<double>::infinity())), "null");
 }
 
+TEST(Json, DuplicateNamesAreFoundInLargeObjectsToo) {
+  std::string text = "{";
+  for (int i = 0; i < 5000; ++i) text += (i ? ",\"k" : "\"k") + std::to_string(i) + "\":" + std::to_string(i);
+  const JsonValue big = Parse(text + "}");
+  ASSERT_EQ(big.Members().size(), 5000u);
+  EXPECT_EQ(big.Members()[4321].first, "k4321");
+  EXPECT_EQ(big.Find("k4999")->AsInt(), 4999);
+  const std::string dup = text + ",\"k17\":0}";
+  EXPECT_EQ(ParseError(dup), "line 1, column " + std::to_string(text.size() + 2) + ": duplicate member name");
+  // The same name written with an escape is the same name, in small and large objects.
+  EXPECT_EQ(ParseError(R"({"a":1,"\u0061":2})"), "line 1, column 8: duplicate member name");
+  EXPECT_NE(ParseError(text + ",\"\\u006b42\":0}").find("duplicate member name"), std::string::npos);
+}
+
+// A shape with a closed object, a list of at most three records and a short name.
+const JsonShape& TestShape() {
+  static const JsonShape value{.max_items = 0};
+  static const JsonShape record{.max_items = 2, .noun = "members",
+                                .members = {{"n", &value}, {"m", &value}}, .closed = true};
+  static const JsonShape list{.max_items = 3, .noun = "records", .items = &record};
+  static const JsonShape name{.max_items = 0, .max_string_chars = 4};
+  static const JsonShape top{.max_items = 3, .noun = "members",
+                             .members = {{"list", &list}, {"name", &name}, {"free", nullptr}},
+                             .closed = true};
+  return top;
+}
+
+std::string ShapeError(const std::string& text) {
+  JsonValue v;
+  std::string error;
+  EXPECT_FALSE(ParseJson(text, &v, &error, &TestShape())) << "accepted: " << text;
+  return error;
+}
+
+TEST(Json, ParsingStopsWhereTheShapeIsPassed) {
+  JsonValue v;
+  std::string error;
+  EXPECT_TRUE(ParseJson(R"({"list": [{"n": 1}, {}, {"m": []}], "name": "ab😀", "free": [[[1]]]})", &v,
+                        &error, &TestShape()))
+      << error;
+  // The fault is reported where the excess begins: nothing after it was read.
+  EXPECT_EQ(ShapeError(R"({"list": [{}, {}, {}, {}, {}]})"),
+            "list: more than 3 records (line 1, column 23)");
+  EXPECT_EQ(ShapeError(R"({"list": [{"n": 1, "x": 2}]})"),
+            "list[0].x: unknown member (line 1, column 20)");
+  EXPECT_EQ(ShapeError(R"({"other": [1, 2, 3]})"), "other: unknown member (line 1, column 2)");
+  EXPECT_EQ(ShapeError(R"({"list": [{"n": [1]}]})"),
+            "list[0].n: expected a single value, not a list (line 1, column 18)");
+  EXPECT_EQ(ShapeError(R"({"name": "abcde"})"), "name: longer than 4 UTF-16 characters (line 1, column 15)");
+  EXPECT_EQ(ShapeError(R"({"name": "ab😀c"})"),
+            "name: longer than 4 UTF-16 characters (line 1, column 17)");  // a pair counts two
+  EXPECT_EQ(ShapeError(R"({"name": "a\ud83d\ude00\u0041b"})").substr(0, 37),
+            "name: longer than 4 UTF-16 characters");
+  // Faults of the text itself keep their plain form.
+  EXPECT_EQ(ShapeError(R"({"list": [1,]})"), "line 1, column 13: expected a value");
+  // A huge array where a short one belongs is refused after its fourth item.
+  std::string huge = R"({"list": [)";
+  for (int i = 0; i < 200000; ++i) huge += i ? ",{}" : "{}";
+  EXPECT_EQ(ShapeError(huge + "]}"), "list: more than 3 records (line 1, column 20)");
+}
+
 }  // namespace
 }  // namespace orvane

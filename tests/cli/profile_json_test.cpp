@@ -229,6 +229,89 @@ TEST(ProfileJson, WrongMembersAreNamed) {
   }
 }
 
+// The ranges the readable form promises; each fault names its member.
+TEST(ProfileJson, ValuesOutsideWhatTheirTypeAllowsAreNamed) {
+  const std::string base = WriteJson(ToJson(RichProfileFile()));
+  struct Case {
+    const char* from;
+    const char* to;
+    const char* error;
+  } cases[] = {
+      {"\"type\": \"Media\", \"value\": 7", "\"type\": \"Media\", \"value\": 18",
+       "layers[0][2].value: 18 is out of range 0..17"},
+      {"\"type\": \"Function\", \"value\": 10", "\"type\": \"Function\", \"value\": 11",
+       "layers[1][0].value: 11 is out of range 0..10"},
+      {"\"value\": \"0x02A\"", "\"value\": \"0x0FF\"", "layers[0][0].value: 0x0FF is not a key code"},
+      {"\"value\": \"0x02A\"", "\"value\": \"0x201\"", "layers[0][0].value: 0x201 is not a key code"},
+      {"\"type\": \"SingleKey\", \"value\": \"0x02A\"", "\"type\": \"SingleKey\"",
+       "layers[0][0].value: 0x000 is not a key code"},
+      {"\"code\": \"0x003\", \"value\": 2", "\"code\": \"0x003\", \"value\": 3",
+       "layers[1][1].value: no macro of the file has id 3"},
+      {"\"id\": 5,", "\"id\": 2,", "macros[1].id: 2 is the id of an earlier macro"},
+      {"\"id\": 5,", "\"id\": 0,", "macros[1].id: 0 is out of range 1..100"},
+      {"\"id\": 5,", "\"id\": 101,", "macros[1].id: 101 is out of range 1..100"},
+  };
+  for (const Case& c : cases) {
+    std::string text = base;
+    const size_t at = text.find(c.from);
+    ASSERT_NE(at, std::string::npos) << c.from;
+    text.replace(at, std::strlen(c.from), c.to);
+    JsonValue json;
+    std::string error;
+    ASSERT_TRUE(ParseJson(text, &json, &error, &ProfileJsonShape())) << error;
+    std::vector<uint8_t> out;
+    EXPECT_FALSE(ProfileFromJson(json, &out, &error)) << c.to;
+    EXPECT_EQ(error, c.error);
+  }
+}
+
+// Files the readable form cannot vouch for still travel whole: an entry whose value its type
+// does not allow keeps its type as a number, a macro with a taken or impossible id goes raw.
+TEST(ProfileJson, ValuesTheFormWouldRefuseTravelWithNumberedTypes) {
+  std::vector<uint8_t> file = RichProfileFile();
+  ProfileConfig config;
+  ASSERT_TRUE(ParseProfileFile(file, config));
+  *config.image->EntryAt(0, KeyIndexOf(0x147)) = {kActionMedia, 0, 18, 0, 0};
+  *config.image->EntryAt(1, KeyIndexOf(0x03B)) = {kActionFunction, 0, 200, 0, 0};
+  *config.image->EntryAt(1, KeyIndexOf(0x01E)) = {kActionSingleKey, 0, 0, 0, 0};
+  *config.image->EntryAt(1, kGKeySetA) = {kActionPlayMacro, 3, 9, 0, 0};
+  config.macros[1].id = 2;  // the first macro's id
+  config.macros.push_back(config.macros[0]);
+  config.macros.back().id = 0;
+  file = *BuildProfileFileBytes(config);
+  ExpectRoundTrip(file);
+  const std::string text = WriteJson(ToJson(file));
+  for (const char* expected : {R"({"key": "0x147", "type": 7, "value": 18})",
+                               R"({"key": "0x03B", "type": 8, "value": 200})",
+                               R"({"key": "0x01E", "type": 2})",
+                               R"({"gkey": "A1", "type": 4, "code": "0x003", "value": 9})"})
+    EXPECT_NE(text.find(expected), std::string::npos) << "missing " << expected << " in\n" << text;
+  size_t raws = 0;
+  for (size_t at = text.find("\"raw\""); at != std::string::npos; at = text.find("\"raw\"", at + 1)) ++raws;
+  EXPECT_EQ(raws, 2u);
+}
+
+TEST(ProfileJson, TheShapeStopsAtTheFormsLimitsWhileParsing) {
+  const std::string base = WriteJson(ToJson(RichProfileFile()));
+  JsonValue json;
+  std::string error;
+  ASSERT_TRUE(ParseJson(base, &json, &error, &ProfileJsonShape())) << error;
+  std::string many = "\"macros\": [";
+  for (int i = 0; i < 5000; ++i) many += std::string(i ? "," : "") + "{}";
+  std::string t = base;
+  t.replace(t.find("\"macros\": ["), 11, many + ",");
+  EXPECT_FALSE(ParseJson(t, &json, &error, &ProfileJsonShape()));
+  EXPECT_EQ(error.rfind("macros: more than 100 macros (line ", 0), 0u) << error;
+  t = base;
+  t.replace(t.find("\"version\": 1"), 12, "\"version\": 1, \"junk\": [" + std::string(100000, '[') );
+  EXPECT_FALSE(ParseJson(t, &json, &error, &ProfileJsonShape()));
+  EXPECT_EQ(error.rfind("junk: unknown member", 0), 0u) << error;
+  t = base;
+  t.replace(t.find("\"name\": \"second\""), 16, "\"name\": \"" + std::string(250, 'n') + "\"");
+  EXPECT_FALSE(ParseJson(t, &json, &error, &ProfileJsonShape()));
+  EXPECT_EQ(error.rfind("macros[1].name: longer than 249 UTF-16 characters", 0), 0u) << error;
+}
+
 TEST(ProfileJson, LimitsOfTheFileFormatHold) {
   JsonValue json = ToJson(DefaultProfileFile());
   std::string text = WriteJson(json);
