@@ -360,16 +360,18 @@ class CliPrompt : public IPrompt {
   PromptAnswer Show(const PromptRequest& request) override {
     std::lock_guard lock(mutex_);
     ++shown_;
+    // Texts may carry file names: one line each, whatever the names hold.
+    const std::string text = OneLineText(request.text);
     if (request.buttons == PromptButtons::Ok) {
-      err_ << kTool << ": " << request.text << "\n";
+      err_ << kTool << ": " << text << "\n";
       return PromptAnswer::Ok;
     }
     if (yes_) return PromptAnswer::Yes;
     if (!StdinIsTerminal()) {
-      err_ << kTool << ": " << request.text << " (no; give --yes to answer yes)\n";
+      err_ << kTool << ": " << text << " (no; give --yes to answer yes)\n";
       return PromptAnswer::No;
     }
-    err_ << request.text << " [y/N] " << std::flush;
+    err_ << text << " [y/N] " << std::flush;
     std::string line;
     if (!std::getline(std::cin, line)) return PromptAnswer::No;
     return (line == "y" || line == "Y" || line == "yes") ? PromptAnswer::Yes : PromptAnswer::No;
@@ -401,8 +403,9 @@ class Cli {
   int Run();
 
  private:
+  // Every error is one line, whatever the file names in it hold.
   int Fail(int code, const std::string& message) {
-    err_ << kTool << ": " << message << "\n";
+    err_ << kTool << ": " << OneLineText(message) << "\n";
     return code;
   }
 
@@ -598,19 +601,44 @@ int Cli::FinishKeyboard(int code) {
 int Cli::ValidateInput(const std::string& path) {
   const int before = prompt_.Shown();
   const int v = ValidateProfileFile(path, prompt_, texts_);
-  if (v > 0) return kExitSuccess;
-  if (prompt_.Shown() > before) return kExitInvalidFile;  // the store said why
-  if (v == -2) return Fail(kExitInvalidFile, path + ": cannot be opened for reading");
-  if (!FileExists(path)) return Fail(kExitInvalidFile, path + ": no such file");
-  const auto bytes = ReadWholeFile(path, kMaxProfileLoadBytes);
-  if (bytes && bytes->size() < kProfileImageSize)
-    return Fail(kExitInvalidFile, path + ": too short for a profile file (" +
-                                      std::to_string(bytes->size()) + " bytes)");
-  return Fail(kExitInvalidFile, path + ": not a valid profile file");
+  if (v <= 0) {
+    if (prompt_.Shown() > before) return kExitInvalidFile;  // the store said why
+    const InputFile file(path);
+    if (!file.IsOpen()) {
+      switch (file.Error()) {
+        case ReadError::kMissing: return Fail(kExitInvalidFile, path + ": no such file");
+        case ReadError::kNotRegular: return Fail(kExitInvalidFile, path + ": not a regular file");
+        default: return Fail(kExitInvalidFile, path + ": cannot be opened for reading");
+      }
+    }
+    if (file.Size() < kProfileImageSize)
+      return Fail(kExitInvalidFile, path + ": too short for a profile file (" +
+                                        std::to_string(file.Size()) + " bytes)");
+    if (v == -2) return Fail(kExitInvalidFile, path + ": cannot be read");
+    return Fail(kExitInvalidFile, path + ": not a valid profile file");
+  }
+  // The header holds together; a file cut short of what it declares still loads, but whatever
+  // is missing would be lost without a word, so it is refused as damaged.
+  const InputFile file(path);
+  std::array<uint8_t, 32> header{};
+  if (!file.ReadAt(0, header.data(), header.size()))
+    return Fail(kExitInvalidFile, path + ": cannot be read");
+  const std::string missing = MissingProfileParts(HeaderFromBytes(header), file.Size());
+  if (!missing.empty())
+    return Fail(kExitInvalidFile, path + ": damaged: the file is shorter than its header says (" +
+                                      std::to_string(file.Size()) + " of " +
+                                      std::to_string(DeclaredProfileFileSize(HeaderFromBytes(header))) +
+                                      " bytes); missing: " + missing);
+  return kExitSuccess;
 }
 
 // Whether an output file may be written: a new one always, an existing one after a Yes.
 bool Cli::MayWrite(const std::string& path, int* code) {
+  std::string why;
+  if (!CanWriteFileAtomic(path, &why)) {
+    *code = Fail(kExitFailure, "cannot write " + path + ": " + why);
+    return false;
+  }
   if (!FileExists(path)) return true;
   if (prompt_.AskYesNo(path + " exists. Replace it?")) return true;
   *code = Fail(kExitFailure, path + " exists and was not replaced (give --yes to replace it)");
@@ -693,8 +721,13 @@ int Cli::CmdList() {
 
 int Cli::CmdDescribe() {
   const std::string& path = o_.positional[0];
-  const auto file = ReadWholeFile(path, 1u << 20);
-  if (!file) return Fail(kExitInvalidFile, path + ": cannot be read (missing, or over 1 MiB)");
+  ReadError read_error = ReadError::kNone;
+  const auto file = ReadWholeFile(path, 1u << 20, &read_error);
+  if (!file)
+    return Fail(kExitInvalidFile, path + ": cannot be read (" +
+                                      (read_error == ReadError::kTooLarge ? std::string("over 1 MiB")
+                                                                          : ReadErrorText(read_error)) +
+                                      ")");
   std::vector<uint8_t> bytes;
   std::string why;
   if (!DescriptorBytesFromFile(*file, &bytes, &why)) return Fail(kExitInvalidFile, path + ": " + why);
@@ -773,7 +806,7 @@ int Cli::CmdRead() {
   if (BuildImageFromKeyboard(context_.keyboard, path, *protocol_, texts_) != 1)
     return FinishKeyboard(Fail(kExitFailure, "reading the configuration from the keyboard failed" +
                                                  Unplugged() + "; " + path + " was not written"));
-  if (!o_.json) out_ << "Read the keyboard's configuration into " << path << "\n";
+  if (!o_.json) out_ << "Read the keyboard's configuration into " << OneLineText(path) << "\n";
   return FinishKeyboard(kExitSuccess);
 }
 
@@ -817,7 +850,7 @@ int Cli::CmdWrite(bool all_layers) {
     if (code != kExitSuccess) return FinishKeyboard(code);
   }
   if (!o_.json) {
-    out_ << "Wrote " << path
+    out_ << "Wrote " << OneLineText(path)
          << (all_layers ? " to on-board profiles 0, 1 and 2"
                         : " layer " + std::to_string(profile) + " to on-board profile " +
                               std::to_string(profile))
@@ -1144,7 +1177,7 @@ int Cli::CmdValidate() {
     root.Set("valid", code == kExitSuccess);
     PrintJson(root);
   } else if (code == kExitSuccess) {
-    out_ << path << ": valid profile file\n";
+    out_ << OneLineText(path) << ": valid profile file\n";
   }
   return code;
 }
@@ -1154,7 +1187,7 @@ int Cli::CmdNew() {
   int code = kExitSuccess;
   if (!MayWrite(path, &code)) return code;
   if (CreateDefaultProfile(context_.editing, path, false) != 1) return Fail(kExitFailure, "cannot write " + path);
-  if (!o_.json) out_ << "Wrote a default profile file to " << path << "\n";
+  if (!o_.json) out_ << "Wrote a default profile file to " << OneLineText(path) << "\n";
   return kExitSuccess;
 }
 
@@ -1169,23 +1202,27 @@ int Cli::CmdExportJson() {
   std::string why;
   if (!ProfileToJson(*bytes, &json, &why)) return Fail(kExitInvalidFile, path + ": " + why);
   if (!MayWrite(out_path, &code)) return code;
-  if (!WriteFileAtomic(out_path, WriteJson(json) + "\n")) return Fail(kExitFailure, "cannot write " + out_path);
+  if (!WriteFileAtomic(out_path, WriteJson(json) + "\n", &why))
+    return Fail(kExitFailure, "cannot write " + out_path + ": " + why);
   return kExitSuccess;
 }
 
 int Cli::CmdImportJson() {
   const std::string& in_path = o_.positional[0];
   const std::string& path = o_.positional[1];
-  const auto text = ReadTextFile(in_path, kJsonMaxInputBytes);
-  if (!text) return Fail(kExitInvalidFile, in_path + ": cannot be read (missing, or too large)");
+  ReadError read_error = ReadError::kNone;
+  const auto text = ReadTextFile(in_path, kJsonMaxInputBytes, &read_error);
+  if (!text)
+    return Fail(kExitInvalidFile, in_path + ": cannot be read (" + ReadErrorText(read_error) + ")");
   JsonValue json;
   std::string why;
-  if (!ParseJson(*text, &json, &why)) return Fail(kExitInvalidFile, in_path + ": " + why);
+  if (!ParseJson(*text, &json, &why, &ProfileJsonShape()))
+    return Fail(kExitInvalidFile, in_path + ": " + why);
   std::vector<uint8_t> bytes;
   if (!ProfileFromJson(json, &bytes, &why)) return Fail(kExitInvalidFile, in_path + ": " + why);
   int code = kExitSuccess;
   if (!MayWrite(path, &code)) return code;
-  if (!WriteFileAtomic(path, bytes)) return Fail(kExitFailure, "cannot write " + path);
+  if (!WriteFileAtomic(path, bytes, &why)) return Fail(kExitFailure, "cannot write " + path + ": " + why);
   return kExitSuccess;
 }
 

@@ -10,6 +10,28 @@ uint64_t DeclaredProfileFileSize(const ProfileHeader& h) {
   return uint64_t(h.macroCount) * kMacroRecordSize + uint64_t(h.textSize) + kProfileImageSize;
 }
 
+std::string MissingProfileParts(const ProfileHeader& h, uint64_t file_size) {
+  std::string missing;
+  const uint64_t count = h.macroCount;
+  const uint64_t after_image = file_size > kProfileImageSize ? file_size - kProfileImageSize : 0;
+  // A record cut short is as lost as one that is not there at all.
+  const uint64_t whole = std::min(count, after_image / kMacroRecordSize);
+  if (whole < count) {
+    const std::string total = std::to_string(count);
+    missing = whole + 1 == count ? "macro " + total + " of " + total
+                                 : "macros " + std::to_string(whole + 1) + " to " + total + " of " + total;
+  }
+  const uint64_t pool_start = kProfileImageSize + count * kMacroRecordSize;
+  const uint64_t present = file_size > pool_start ? std::min<uint64_t>(file_size - pool_start, h.textSize) : 0;
+  if (present < h.textSize) {
+    if (!missing.empty()) missing += " and ";
+    missing += present == 0 ? "the text pool (" + std::to_string(h.textSize) + " bytes)"
+                            : "the last " + std::to_string(h.textSize - present) + " of the text pool's " +
+                                  std::to_string(h.textSize) + " bytes";
+  }
+  return missing;
+}
+
 HeaderCheck CheckProfileHeader(std::span<const uint8_t, 32> bytes) {
   const ProfileHeader h = HeaderFromBytes(bytes);
   if (h.magic != kProfileMagic) return HeaderCheck::kMagic;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "model/profile_config.h"
@@ -39,6 +40,11 @@ HeaderCheck CheckProfileHeader(std::span<const uint8_t, 32> header);
 
 // Macro count times record size plus text size plus the image, in 64 bits.
 uint64_t DeclaredProfileFileSize(const ProfileHeader& header);
+
+// What a file of file_size bytes lacks of the parts its header declares, in words ("macros 4 to
+// 5 of 5 and the text pool (28 bytes)", "the last 6 of the text pool's 28 bytes"); empty when
+// the file holds them all. Such a file still loads (what is there), but what is missing is lost.
+std::string MissingProfileParts(const ProfileHeader& header, uint64_t file_size);
 
 // The bytes of a profile file for a configuration whose texts live in its text slots (the
 // editing instance). As a save always does, it rewrites the image's header (macro count, text

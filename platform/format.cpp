@@ -143,4 +143,79 @@ std::string HexText(uint32_t value, int min_digits) {
   return buf;
 }
 
+namespace {
+
+// Length of the well-formed UTF-8 sequence at text[i] (2 to 4), or 0.
+size_t Utf8SequenceAt(std::string_view text, size_t i) {
+  const auto b0 = uint8_t(text[i]);
+  size_t n = 0;
+  uint32_t cp = 0;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    n = 2;
+    cp = b0 & 0x1F;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    n = 3;
+    cp = b0 & 0x0F;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    n = 4;
+    cp = b0 & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + n > text.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    const auto b = uint8_t(text[i + k]);
+    if ((b & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+      (cp >= 0xD800 && cp <= 0xDFFF))
+    return 0;
+  return n;
+}
+
+}  // namespace
+
+std::string OneLineText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  char buf[8];
+  for (size_t i = 0; i < text.size();) {
+    const auto c = uint8_t(text[i]);
+    if (c >= 0x20 && c < 0x7F) {
+      out.push_back(char(c));
+      ++i;
+      continue;
+    }
+    switch (c) {
+      case '\n': out += "\\n"; ++i; continue;
+      case '\r': out += "\\r"; ++i; continue;
+      case '\t': out += "\\t"; ++i; continue;
+      default: break;
+    }
+    if (c < 0x80) {  // the other C0 controls and DEL
+      std::snprintf(buf, sizeof buf, "\\x%02x", unsigned(c));
+      out += buf;
+      ++i;
+      continue;
+    }
+    const size_t n = Utf8SequenceAt(text, i);
+    if (n == 0) {
+      std::snprintf(buf, sizeof buf, "\\x%02x", unsigned(c));
+      out += buf;
+      ++i;
+      continue;
+    }
+    if (n == 2 && c == 0xC2 && uint8_t(text[i + 1]) < 0xA0) {  // C1 controls U+0080-U+009F
+      std::snprintf(buf, sizeof buf, "\\u%04x", unsigned(uint8_t(text[i + 1])));
+      out += buf;
+      i += 2;
+      continue;
+    }
+    out.append(text.substr(i, n));
+    i += n;
+  }
+  return out;
+}
+
 }  // namespace orvane

@@ -27,4 +27,10 @@ bool FormatAccepts(std::string_view format, std::string_view kinds);
 // HexText(0x1E, 3) is "0x01E", HexText(0x0C45, 4) is "0x0C45".
 std::string HexText(uint32_t value, int min_digits);
 
+// Text made safe for a one-line message: control characters (C0, DEL and C1, such as a newline or
+// ESC in a file name) become escapes ("\n", "\r", "\t", "\x1b", "\u009b") and bytes that are not
+// UTF-8 become "\xNN", so nothing in a name can break the line or drive the terminal. Other text,
+// backslashes included, is kept as it is.
+std::string OneLineText(std::string_view text);
+
 }  // namespace orvane

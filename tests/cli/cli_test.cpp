@@ -2,13 +2,16 @@
 // simulated keyboard (--simulate=STATE keeps its memory in a file between runs), and RunCli
 // in-process against a keyboard this user may not open.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "cli/commands.h"
 #include "cli/json.h"
+#include "model/profile_config.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/hid_backend.h"
@@ -16,6 +19,7 @@
 #include "sim/sim_memory.h"
 #include "tests/cli/cli_run.h"
 #include "tests/platform/hid_fake_tree.h"
+#include "tests/platform/as_ordinary_user.h"
 
 namespace orvane {
 namespace {
@@ -312,6 +316,119 @@ TEST_F(CliSim, MacrosThatDoNotFitAreRefusedWithTheProgramsMessage) {
   EXPECT_TRUE(Contains(r.err, "do not fit in the keyboard's memory")) << r.err;
   EXPECT_TRUE(Contains(r.err, "writing " + edit + " to the keyboard failed")) << r.err;
   EXPECT_EQ(LoadState(state_).key_blocks[1], mem.key_blocks[1]);  // nothing was sent
+}
+
+TEST_F(CliSim, AFileShorterThanItsHeaderSaysIsReportedAsDamaged) {
+  const std::string json = dir_.File("edit.json");
+  ASSERT_TRUE(WriteFileAtomic(json, std::string(kEditedProfile)));
+  const std::string whole = dir_.File("whole.orv");
+  ASSERT_EQ(RunTool({"import-json", json, whole}).code, 0);
+  std::vector<uint8_t> bytes = *ReadWholeFile(whole);
+  bytes.resize(bytes.size() - 100);  // the macro record is cut short; the header is intact
+  const std::string cut = dir_.File("cut.orv");
+  ASSERT_TRUE(WriteFileAtomic(cut, bytes));
+  for (std::vector<std::string> args : {std::vector<std::string>{"validate", cut},
+                                        {"show", cut},
+                                        {"--simulate", "write", cut},
+                                        {"--simulate", "apply", cut, "--profile", "1"},
+                                        {"export-json", cut, dir_.File("cut.json")}}) {
+    const ToolRun r = RunTool(args);
+    EXPECT_EQ(r.code, 3) << args[0];
+    EXPECT_TRUE(Contains(r.err, cut + ": damaged: the file is shorter than its header says (" +
+                                    std::to_string(bytes.size()) + " of " +
+                                    std::to_string(bytes.size() + 100) + " bytes); missing: macro 1 of 1"))
+        << r.err;
+  }
+  const ToolRun j = RunTool({"--json", "validate", cut});
+  EXPECT_EQ(j.code, 3);
+  EXPECT_FALSE(ParseOut(j).Find("valid")->AsBool());
+  EXPECT_FALSE(FileExists(dir_.File("cut.json")));
+}
+
+TEST_F(CliSim, InputsThatAreNotRegularFilesFailAtOnce) {
+  const std::string fifo = dir_.File("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (std::vector<std::string> args : {std::vector<std::string>{"validate", fifo},
+                                        {"show", fifo},
+                                        {"--simulate", "write", fifo},
+                                        {"describe", fifo},
+                                        {"import-json", fifo, dir_.File("out.orv")},
+                                        {"--simulate=" + fifo, "info"},
+                                        {"validate", dir_.Path()}}) {
+    const ToolRun r = RunTool(args, 10000);
+    EXPECT_EQ(r.code, 3) << args[0] << " " << args[1] << ": " << r.err;  // -1: it hung
+    EXPECT_TRUE(Contains(r.err, "not a regular file")) << r.err;
+  }
+  EXPECT_FALSE(FileExists(dir_.File("out.orv")));
+}
+
+TEST_F(CliSim, OutputFilesRespectTheFilesTheyReplace) {
+  // Through a link: the file it points to is replaced, the link stays.
+  ASSERT_EQ(RunTool({"new", dir_.File("real.orv")}).code, 0);
+  ASSERT_EQ(symlink("real.orv", dir_.File("link.orv").c_str()), 0);
+  const std::string json = dir_.File("edit.json");
+  ASSERT_TRUE(WriteFileAtomic(json, std::string(kEditedProfile)));
+  ToolRun r = RunTool({"--yes", "import-json", json, dir_.File("link.orv")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  struct stat st{};
+  ASSERT_EQ(lstat(dir_.File("link.orv").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_TRUE(Contains(RunTool({"show", dir_.File("real.orv")}).out, "Hello"));
+
+  // The permission bits of the file replaced are kept.
+  ASSERT_EQ(chmod(dir_.File("real.orv").c_str(), 0640), 0);
+  ASSERT_EQ(RunTool({"--yes", "new", dir_.File("real.orv")}).code, 0);
+  ASSERT_EQ(stat(dir_.File("real.orv").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+  // A read-only file of an ordinary user: each writing command fails as opening it would.
+  const std::string ro = dir_.File("ro.orv");
+  ASSERT_EQ(RunTool({"new", ro}).code, 0);
+  const auto before = ReadWholeFile(ro);
+  ASSERT_EQ(chmod(ro.c_str(), 0444), 0);
+  for (const std::string& path : {dir_.Path(), ro, json})
+    ASSERT_TRUE(testing::GiveToOrdinaryUser(path));
+  const std::string messages = dir_.File("messages.txt");
+  const int result = testing::RunAsOrdinaryUser([&] {
+    std::string all;
+    int worst = 0;
+    for (std::vector<std::string> args : {std::vector<std::string>{"--yes", "new", ro},
+                                          {"--yes", "import-json", json, ro},
+                                          {"--yes", "--simulate", "read", ro}}) {
+      const ToolRun run = RunTool(args);
+      if (run.code != 1) worst = 10 + run.code;
+      all += run.err;
+    }
+    return WriteFileAtomic(messages, all) ? worst : 99;
+  });
+  if (result == testing::kCouldNotDropRoot) GTEST_SKIP() << "cannot become an ordinary user here";
+  EXPECT_EQ(result, 0);
+  const std::string err = ReadTextFile(messages).value_or("");
+  const std::string want = "orvane-cli: cannot write " + ro + ": permission denied\n";
+  EXPECT_EQ(err, want + want + want);
+  EXPECT_EQ(ReadWholeFile(ro), before);
+}
+
+TEST_F(CliSim, ControlCharactersInFileNamesNeverBreakTheLine) {
+  const std::string odd = dir_.File("a\nb\x1b[31mc\xc2\x9b" "d.orv");
+  const std::string shown = dir_.File("a\\nb\\x1b[31mc\\u009bd.orv");
+  ToolRun r = RunTool({"validate", odd});
+  EXPECT_EQ(r.code, 3);
+  EXPECT_EQ(r.err, "orvane-cli: " + shown + ": no such file\n");
+  // Messages of the core that carry the name (the store's format message, questions).
+  std::vector<uint8_t> bad = std::vector<uint8_t>(kProfileImageSize, 0);
+  ASSERT_TRUE(WriteFileAtomic(odd, bad));
+  r = RunTool({"validate", odd});
+  EXPECT_EQ(r.code, 3);
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  EXPECT_TRUE(Contains(r.err, shown)) << r.err;
+  r = RunTool({"new", odd});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;  // the question, the refusal
+  EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
+  ASSERT_EQ(RunTool({"--yes", "new", odd}).code, 0);
+  r = RunTool({"validate", odd});
+  EXPECT_EQ(r.out, shown + ": valid profile file\n");
 }
 
 TEST_F(CliSim, BrokenStateFileIsAnInvalidFile) {

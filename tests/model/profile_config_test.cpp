@@ -1,4 +1,5 @@
 #include "model/profile_config.h"
+#include "model/profile_file.h"
 
 #include <gtest/gtest.h>
 
@@ -48,6 +49,25 @@ TEST(ProfileImage, ByteLayoutIsLittleEndianAtTheDocumentedOffsets) {
   ASSERT_TRUE(ImageFromBytes(bytes, back));
   EXPECT_EQ(back, *image);
   EXPECT_FALSE(ImageFromBytes(std::span(bytes).first(32831), back));
+}
+
+TEST(ProfileFile, PartsMissingFromAShortFileAreNamed) {
+  ProfileImage image;
+  WriteProfileHeader(image, 5, 28, 0);
+  const ProfileHeader& h = image.header;
+  const uint64_t full = DeclaredProfileFileSize(h);
+  EXPECT_EQ(MissingProfileParts(h, full), "");
+  EXPECT_EQ(MissingProfileParts(h, full + 100), "");
+  EXPECT_EQ(MissingProfileParts(h, full - 6), "the last 6 of the text pool's 28 bytes");
+  EXPECT_EQ(MissingProfileParts(h, kProfileImageSize + 5 * kMacroRecordSize), "the text pool (28 bytes)");
+  // A record cut short counts as missing.
+  EXPECT_EQ(MissingProfileParts(h, kProfileImageSize + 4 * kMacroRecordSize + 100),
+            "macro 5 of 5 and the text pool (28 bytes)");
+  EXPECT_EQ(MissingProfileParts(h, kProfileImageSize + 3 * kMacroRecordSize),
+            "macros 4 to 5 of 5 and the text pool (28 bytes)");
+  EXPECT_EQ(MissingProfileParts(h, kProfileImageSize), "macros 1 to 5 of 5 and the text pool (28 bytes)");
+  WriteProfileHeader(image, 0, 0, 0);
+  EXPECT_EQ(MissingProfileParts(image.header, kProfileImageSize), "");
 }
 
 TEST(ProfileImage, EntryAtBounds) {
