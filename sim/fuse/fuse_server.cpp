@@ -334,10 +334,21 @@ const fuse_lowlevel_ops kOps = [] {
   return ops;
 }();
 
+// The tree's files are 0644 and its folders 0755 whatever the umask: readable by the programs
+// pointed at it, writable by nobody but this user.
 bool WriteSmallFile(const std::filesystem::path& path, const void* data, size_t size) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-  return static_cast<bool>(out);
+  out.close();
+  return static_cast<bool>(out) && ::chmod(path.c_str(), 0644) == 0;
+}
+
+// Creates dir and its missing parents below root, each 0755.
+void CreateFolders(const std::filesystem::path& root, const std::filesystem::path& dir,
+                   std::error_code& ec) {
+  std::filesystem::create_directories(dir, ec);
+  for (std::filesystem::path p = dir; !p.empty() && p != root && p != p.parent_path(); p = p.parent_path())
+    ::chmod(p.c_str(), 0755);
 }
 
 ServerContext g_context{nullptr, {}};
@@ -359,7 +370,7 @@ void CFuseHidServer::UpdateSysTree(bool plugged) {
   for (int n = 0; n < kSimNodeCount; ++n) fs::remove(sys / "class" / "hidraw" / NodeName(n), ec);
   fs::remove_all(usb, ec);
   if (!plugged) return;
-  fs::create_directories(usb, ec);
+  CreateFolders(sys, usb, ec);
   char text[512];
   std::snprintf(text, sizeof(text), "%04x\n", kSimVersion);
   WriteSmallFile(usb / "bcdDevice", text, std::strlen(text));
@@ -373,7 +384,7 @@ void CFuseHidServer::UpdateSysTree(bool plugged) {
                   ++hid_sequence_ & 0xFFFF);
     const fs::path hid = usb / text;
     const fs::path node = hid / "hidraw" / NodeName(n);
-    fs::create_directories(node, ec);
+    CreateFolders(sys, node, ec);
     std::snprintf(text, sizeof(text),
                   "DRIVER=hid-generic\nHID_ID=0003:%08X:%08X\nHID_NAME=Orvane Simulated Keyboard\n"
                   "HID_PHYS=usb-orvane-sim-1/input%d\nHID_UNIQ=\nMODALIAS=hid:b0003g0001v%08Xp%08X\n",
@@ -395,8 +406,8 @@ bool CFuseHidServer::Start(std::string* error) {
   // A server that was killed leaves its mount behind ("transport endpoint is not connected").
   struct stat st;
   if (stat(DevFolder().c_str(), &st) != 0 && errno == ENOTCONN) umount2(DevFolder().c_str(), MNT_DETACH);
-  fs::create_directories(fs::path(SysFolder()) / "class" / "hidraw", ec);
-  fs::create_directories(DevFolder(), ec);
+  CreateFolders(root_, fs::path(SysFolder()) / "class" / "hidraw", ec);
+  if (!ec) CreateFolders(root_, DevFolder(), ec);
   if (ec) {
     if (error) *error = "cannot create " + root_ + ": " + ec.message();
     return false;

@@ -5,14 +5,19 @@
 #include <pthread.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "sim/fuse/fuse_server.h"
 #include "sim/sim_control.h"
@@ -27,6 +32,9 @@ constexpr const char* kUsage =
     "  <folder>/sys/class/hidraw. Control it through the Unix socket <folder>/control.\n"
     "  Point the programs at it with ORVANE_SYS_ROOT=<folder>/sys ORVANE_DEV_ROOT=<folder>/dev.\n";
 
+// The control socket. It is this user's alone (0600, whatever the umask), so nobody else can make
+// the server read or write files; several clients are served at once, each by a thread of its
+// own, so one that connects and stays silent holds up nobody. Commands run one at a time.
 class ControlChannel {
  public:
   ControlChannel(orvane::CSimHub& hub, orvane::CFuseHidServer& server) : hub_(hub), server_(server) {}
@@ -34,18 +42,35 @@ class ControlChannel {
 
   bool Start(const std::string& path, std::string* error) {
     path_ = path;
-    listen_fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
-    if (listen_fd_ < 0 || path.size() >= sizeof(addr.sun_path)) {
-      *error = "cannot create the control socket (path too long?)";
+    if (path.size() >= sizeof(addr.sun_path)) {
+      *error = "cannot create the control socket " + path + " (path too long)";
+      return false;
+    }
+    // Only a socket (one left by an earlier run) is replaced; anything else stays as it is.
+    struct stat st{};
+    if (lstat(path.c_str(), &st) == 0) {
+      if (!S_ISSOCK(st.st_mode)) {
+        *error = path + " exists and is not a socket; not replacing it";
+        return false;
+      }
+      unlink(path.c_str());
+    }
+    listen_fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listen_fd_ < 0) {
+      *error = std::string("cannot create the control socket: ") + std::strerror(errno);
       return false;
     }
     std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-    unlink(path.c_str());
+    // The socket file takes the mode of the socket less the umask when it is bound, so it is
+    // never open to others, not even for a moment; the chmod then fixes it whatever the umask.
+    fchmod(listen_fd_, 0600);
     if (bind(listen_fd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
-        listen(listen_fd_, 4) != 0) {
+        chmod(path.c_str(), 0600) != 0 || listen(listen_fd_, 16) != 0) {
       *error = "cannot listen on " + path + ": " + std::strerror(errno);
+      close(listen_fd_);
+      listen_fd_ = -1;
       return false;
     }
     thread_ = std::thread([this] { Serve(); });
@@ -56,27 +81,41 @@ class ControlChannel {
     if (listen_fd_ < 0) return;
     stopping_ = true;
     shutdown(listen_fd_, SHUT_RDWR);
-    const int client = client_fd_.load();
-    if (client >= 0) shutdown(client, SHUT_RDWR);
     if (thread_.joinable()) thread_.join();
+    std::vector<std::thread> clients;
+    {
+      std::lock_guard<std::mutex> lock(clients_mutex_);
+      for (int fd : client_fds_) shutdown(fd, SHUT_RDWR);
+      clients.swap(client_threads_);
+    }
+    for (std::thread& t : clients) t.join();
     close(listen_fd_);
     listen_fd_ = -1;
     unlink(path_.c_str());
   }
 
  private:
+  static constexpr size_t kMaxClients = 32;
+
   void Serve() {
     while (!stopping_) {
       const int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
       if (fd < 0) {
-        if (errno == EINTR) continue;
+        if (errno == EINTR || errno == ECONNABORTED) continue;
         return;
       }
-      client_fd_ = fd;
-      if (stopping_) shutdown(fd, SHUT_RDWR);
-      ServeClient(fd);
-      client_fd_ = -1;
-      close(fd);
+      std::lock_guard<std::mutex> lock(clients_mutex_);
+      if (stopping_ || client_fds_.size() >= kMaxClients) {
+        close(fd);
+        continue;
+      }
+      client_fds_.insert(fd);
+      client_threads_.emplace_back([this, fd] {
+        ServeClient(fd);
+        std::lock_guard<std::mutex> done(clients_mutex_);
+        client_fds_.erase(fd);
+        close(fd);
+      });
     }
   }
 
@@ -95,7 +134,11 @@ class ControlChannel {
         pending.erase(0, eol + 1);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         bool quit = false;
-        const std::string answer = orvane::ExecuteControlCommand(hub_, line, &quit) + "\n";
+        std::string answer;
+        {
+          std::lock_guard<std::mutex> lock(command_mutex_);
+          answer = orvane::ExecuteControlCommand(hub_, line, &quit) + "\n";
+        }
         if (send(fd, answer.data(), answer.size(), MSG_NOSIGNAL) < 0) return;
         if (quit) {
           server_.Stop();
@@ -109,9 +152,12 @@ class ControlChannel {
   orvane::CFuseHidServer& server_;
   std::string path_;
   int listen_fd_ = -1;
-  std::atomic<int> client_fd_{-1};
   std::atomic<bool> stopping_{false};
   std::thread thread_;
+  std::mutex command_mutex_;
+  std::mutex clients_mutex_;
+  std::set<int> client_fds_;
+  std::vector<std::thread> client_threads_;
 };
 
 }  // namespace
