@@ -21,6 +21,43 @@ ReadError ReadErrorOfErrno(int error) {
   }
 }
 
+
+// The whole file into a byte container (bytes or text), read in place.
+template <typename Container>
+std::optional<Container> ReadAllInto(int fd, ReadError open_error, const FileIdentity& identity,
+                                     size_t max_size, ReadError* error) {
+  auto fail = [&](ReadError e) -> std::optional<Container> {
+    if (error) *error = e;
+    return std::nullopt;
+  };
+  if (fd < 0) return fail(open_error);
+  if (identity.size > max_size) return fail(ReadError::kTooLarge);
+  // The size is what fstat said; a file that grows meanwhile is read up to the limit only.
+  Container out(size_t(identity.size), 0);
+  size_t done = 0;
+  for (;;) {
+    if (done == out.size()) {
+      if (out.size() >= max_size) {
+        uint8_t probe;
+        const ssize_t more = ::pread(fd, &probe, 1, off_t(done));
+        if (more > 0) return fail(ReadError::kTooLarge);
+        if (more < 0 && errno == EINTR) continue;
+        if (more < 0) return fail(ReadError::kFailed);
+        break;
+      }
+      out.resize(std::min(max_size, out.size() + 16384));
+    }
+    const ssize_t got = ::pread(fd, &out[0] + done, out.size() - done, off_t(done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return fail(ReadError::kFailed);
+    if (got == 0) break;
+    done += size_t(got);
+  }
+  out.resize(done);
+  if (error) *error = ReadError::kNone;
+  return out;
+}
+
 }  // namespace
 
 const char* ReadErrorText(ReadError error) {
@@ -74,36 +111,11 @@ bool InputFile::ReadAt(uint64_t offset, uint8_t* out, size_t count) const {
 }
 
 std::optional<std::vector<uint8_t>> InputFile::ReadAll(size_t max_size, ReadError* error) const {
-  auto fail = [&](ReadError e) -> std::optional<std::vector<uint8_t>> {
-    if (error) *error = e;
-    return std::nullopt;
-  };
-  if (fd_ < 0) return fail(error_);
-  if (identity_.size > max_size) return fail(ReadError::kTooLarge);
-  // The size is what fstat said; a file that grows meanwhile is read up to the limit only.
-  std::vector<uint8_t> out(size_t(identity_.size));
-  size_t done = 0;
-  for (;;) {
-    if (done == out.size()) {
-      if (out.size() >= max_size) {
-        uint8_t probe;
-        const ssize_t more = ::pread(fd_, &probe, 1, off_t(done));
-        if (more > 0) return fail(ReadError::kTooLarge);
-        if (more < 0 && errno == EINTR) continue;
-        if (more < 0) return fail(ReadError::kFailed);
-        break;
-      }
-      out.resize(std::min(max_size, out.size() + 16384));
-    }
-    const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done, off_t(done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return fail(ReadError::kFailed);
-    if (got == 0) break;
-    done += size_t(got);
-  }
-  out.resize(done);
-  if (error) *error = ReadError::kNone;
-  return out;
+  return ReadAllInto<std::vector<uint8_t>>(fd_, error_, identity_, max_size, error);
+}
+
+std::optional<std::string> InputFile::ReadAllText(size_t max_size, ReadError* error) const {
+  return ReadAllInto<std::string>(fd_, error_, identity_, max_size, error);
 }
 
 }  // namespace orvane

@@ -52,6 +52,8 @@ class InputFile {
   bool ReadAt(uint64_t offset, uint8_t* out, size_t count) const;
   // The whole file; nothing (and *error set) when it is larger than max_size or a read fails.
   std::optional<std::vector<uint8_t>> ReadAll(size_t max_size, ReadError* error = nullptr) const;
+  // The same as text, without a copy.
+  std::optional<std::string> ReadAllText(size_t max_size, ReadError* error = nullptr) const;
 
  private:
   int fd_ = -1;

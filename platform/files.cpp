@@ -157,9 +157,8 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_
 }
 
 std::optional<std::string> ReadTextFile(const std::string& path, size_t max_size, ReadError* error) {
-  auto bytes = ReadWholeFile(path, max_size, error);
-  if (!bytes) return std::nullopt;
-  return std::string(bytes->begin(), bytes->end());
+  InputFile file(path);
+  return file.ReadAllText(max_size, error);
 }
 
 bool CanWriteFileAtomic(const std::string& path, std::string* why) {
