@@ -1,6 +1,10 @@
 // orvane-cli's keyboard commands: list, describe, info, read, write, apply, select, lighting and
 // watch.
 #include "cli/session.h"
+#include "model/lighting.h"
+#include "model/lighting_run.h"
+
+#include <algorithm>
 
 namespace orvane::cli {
 
@@ -276,14 +280,19 @@ int Cli::CmdSelect() {
 
 // ---- lighting ----
 
+// The fields "lighting set" writes, in the order it writes them.
+enum class LightingOption { Mode, Brightness, Speed, Direction, Rate };
 struct LightingField {
   const char* option;
-  size_t offset;
+  LightingOption field;
   int64_t lo, hi;
 };
 constexpr LightingField kLightingFields[] = {
-    {"mode", 0, 1, 254}, {"brightness", 1, 0, 24}, {"speed", 2, 0, 4},
-    {"direction", 4, 0, 255}, {"rate", 15, 0, 3},
+    {"mode", LightingOption::Mode, 1, kModePerKey},
+    {"brightness", LightingOption::Brightness, 0, kBrightnessLevels - 1},
+    {"speed", LightingOption::Speed, 0, kSpeedPositions - 1},
+    {"direction", LightingOption::Direction, 0, kDirectionForward},
+    {"rate", LightingOption::Rate, 0, 3},
 };
 
 int Cli::CmdLighting() {
@@ -295,42 +304,35 @@ int Cli::CmdLighting() {
     return Fail(kExitUsage, "lighting: --" + name + " belongs to \"lighting set\"");
   int code = Connect();
   if (code != kExitSuccess) return FinishKeyboard(code);
-  std::array<std::array<uint8_t, kReportDataBytes>, 3> records{};
-  protocol_->BeginAccess();
-  int failed = kResultOk;
-  for (int p = 0; p < 3; ++p) {
-    const int r = protocol_->ReadLighting(records[size_t(p)], kReportDataBytes,
-                                          static_cast<uint16_t>(p * kLightingRecordBytes));
-    if (r != kResultOk && failed == kResultOk) failed = r;
-  }
-  protocol_->EndAccess();
+  LightingState state;
+  const int failed = RunLightingPlan(
+      *protocol_, state.RereadPlan(),
+      [&](const LightingStep& step, std::span<const uint8_t> data) { state.Take(step, data); });
   if (failed != kResultOk)
     return FinishKeyboard(Fail(kExitFailure, "reading the lighting failed: " + Why(failed)));
   const int index = languages_.GetLanguageIndex();
   JsonValue profiles = JsonValue::Array();
   for (int p = 0; p < 3; ++p) {
-    const auto& rec = records[size_t(p)];
-    const int mode = rec[0];
-    const int rate = rec[15] > 3 ? 3 : rec[15];
-    const int tool = rec[16] > 1 ? 0 : rec[16];
+    const LightingValues v = DecodeLighting(state.Record(p));
+    const int mode = v.mode;
     const std::string name = languages_.LoadModeText(mode, index);
     if (o_.json) {
       JsonValue j = JsonValue::Object();
       j.Set("profile", p);
       j.Set("mode", mode);
       j.Set("mode_name", name);
-      j.Set("brightness", static_cast<int>(rec[1]));
-      j.Set("speed", static_cast<int>(rec[2]));
-      j.Set("user_mode", static_cast<int>(rec[3]));
-      j.Set("direction", static_cast<int>(rec[4]));
-      j.Set("report_rate", rate);
-      j.Set("paint_tool", tool);
+      j.Set("brightness", static_cast<int>(v.brightness));
+      j.Set("speed", static_cast<int>(v.speed));
+      j.Set("user_mode", static_cast<int>(v.user_mode));
+      j.Set("direction", static_cast<int>(v.direction));
+      j.Set("report_rate", static_cast<int>(v.report_rate));
+      j.Set("paint_tool", static_cast<int>(v.paint_tool));
       profiles.Push(std::move(j));
     } else {
       out_ << "Profile " << p << ": mode " << mode << " (" << name << "), brightness "
-           << int(rec[1]) << ", speed " << int(rec[2]) << ", direction " << int(rec[4])
-           << ", user mode " << int(rec[3]) << ", report rate " << rate << ", paint tool "
-           << tool << "\n";
+           << int(v.brightness) << ", speed " << int(v.speed) << ", direction "
+           << int(v.direction) << ", user mode " << int(v.user_mode) << ", report rate "
+           << int(v.report_rate) << ", paint tool " << int(v.paint_tool) << "\n";
     }
   }
   if (o_.json) {
@@ -356,7 +358,7 @@ int Cli::CmdLightingSet() {
       return Fail(kExitUsage, std::string("--") + f.option + ": \"" + v->second +
                                   "\" is not a number from " + std::to_string(f.lo) + " to " +
                                   std::to_string(f.hi));
-    if (f.offset == 4 && x != 0 && x != 255)
+    if (f.field == LightingOption::Direction && x != kDirectionBackward && x != kDirectionForward)
       return Fail(kExitUsage, "--direction: \"" + v->second + "\" is not 0 or 255");
     writes.emplace_back(&f, static_cast<uint8_t>(x));
   }
@@ -365,33 +367,36 @@ int Cli::CmdLightingSet() {
                             "--direction and --rate");
   int code = Connect();
   if (code != kExitSuccess) return FinishKeyboard(code);
+  LightingState state;
+  state.TakeSettings(std::span<const uint8_t, kSettingsBytes>(settings_.bytes));
+  state.SetProfile(static_cast<int>(profile));
   for (const auto& [field, value] : writes) {
-    if (field->offset != 0) continue;
-    bool offered = false;
+    if (field->field != LightingOption::Mode) continue;
+    const auto& modes = state.Modes();
     std::string list;
-    for (size_t slot = 0; slot < DeviceSettings::kModeCount; ++slot) {
-      const int m = settings_.Mode(slot);
-      if (m == 0 || m == 16) continue;
-      offered = offered || m == value;
-      list += (list.empty() ? "" : ", ") + std::to_string(m);
-    }
-    if (!offered || (value > 28 && value != DeviceSettings::kPerKeyMode))
+    for (uint8_t m : modes) list += (list.empty() ? "" : ", ") + std::to_string(m);
+    if (std::find(modes.begin(), modes.end(), value) == modes.end() || !IsKnownMode(value))
       return FinishKeyboard(Fail(kExitUsage, "--mode: the keyboard does not offer mode " +
                                                  std::to_string(value) + " (it offers " + list + ")"));
   }
-  protocol_->BeginAccess();
   int failed = kResultOk;
   std::string failed_field;
   for (const auto& [field, value] : writes) {
-    const uint8_t byte = value;
-    const int r = protocol_->WriteLighting(
-        &byte, 1, static_cast<uint16_t>(profile * kLightingRecordBytes + field->offset));
+    LightingPlan plan;
+    switch (field->field) {
+      case LightingOption::Mode: plan = state.SetMode(value); break;
+      case LightingOption::Brightness: plan = state.SetBrightness(value); break;
+      // The option takes the byte the keyboard keeps; the model takes the slider's position.
+      case LightingOption::Speed: plan = state.SetSpeedPosition(SpeedPositionOfByte(value)); break;
+      case LightingOption::Direction: plan = state.SetDirection(value); break;
+      case LightingOption::Rate: plan = state.SetReportRate(value); break;
+    }
+    const int r = RunLightingPlan(*protocol_, plan);
     if (r != kResultOk && failed == kResultOk) {
       failed = r;
       failed_field = field->option;
     }
   }
-  protocol_->EndAccess();
   if (failed != kResultOk)
     return FinishKeyboard(Fail(kExitFailure, "writing the lighting " + failed_field + " failed: " +
                                                  Why(failed)));
