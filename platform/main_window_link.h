@@ -24,6 +24,18 @@ constexpr uint32_t CheckWord(char a, char b, char c, char d) {
          uint32_t(uint8_t(d));
 }
 
+// The main window's tag (the letters "MAIN"): how another start of the program recognises it.
+constexpr uint32_t kMainWindowTag = 0x4D41494E;
+
+// The check words of the messages of the main window that do not come from the device link.
+// The exit request's word is the one of these whose letters run last to first.
+constexpr uint32_t kCheckWordExit = 0x4C4C494B;  // "KILL"
+constexpr uint32_t kCheckWordInit = CheckWord('I', 'N', 'I', 'T');
+constexpr uint32_t kCheckWordLanguage = CheckWord('L', 'A', 'N', 'G');
+constexpr uint32_t kCheckWordShow = CheckWord('O', 'P', 'E', 'N');
+static_assert(kCheckWordExit == CheckWord('L', 'L', 'I', 'K') && kCheckWordInit == 0x494E4954 &&
+              kCheckWordLanguage == 0x4C414E47 && kCheckWordShow == 0x4F50454E);
+
 // Tray icon states (icon resource numbers): no keyboard, keyboard present, special state.
 constexpr int kTrayIconProgram = 128;
 constexpr int kTrayIconPresent = 141;

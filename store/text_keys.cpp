@@ -114,6 +114,9 @@ constexpr auto kProgramTextKeyList = std::to_array<std::string_view>({
     "SINGLE_KEY",
     "SINGLE_STATIC",
     "UNKNOWN_KEY",
+    "USER_MODE1",
+    "USER_MODE2",
+    "USER_MODE3",
 });
 
 constexpr auto kLightTextKeyList = std::to_array<std::string_view>({
