@@ -224,7 +224,9 @@ TEST(Shell, ReportsMissingTargetsAndStartsPrograms) {
   EXPECT_EQ(StartDetached(dir.File("no-such-program")), kShellFileNotFound);
   // A program is started detached with its arguments.
   std::string script = dir.File("prog.sh");
-  ASSERT_TRUE(WriteFileAtomic(script, "#!/bin/sh\necho \"$1\" > \"" + dir.File("out.txt") + "\"\n"));
+  // The answer is written aside and renamed, so the test never reads it half written.
+  ASSERT_TRUE(WriteFileAtomic(script, "#!/bin/sh\necho \"$1\" > \"" + dir.File("out.tmp") + "\" && mv \"" +
+                                          dir.File("out.tmp") + "\" \"" + dir.File("out.txt") + "\"\n"));
   chmod(script.c_str(), 0755);
   EXPECT_GT(ShellOpen(script, {"hello"}), 32);
   std::optional<std::string> out;
