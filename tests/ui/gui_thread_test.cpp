@@ -12,23 +12,14 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/pump_events.h"
 #include "ui/skin/gui_thread.h"
 #include "ui/skin/qt_prompt.h"
 
 namespace orvane {
 namespace {
 
-// Pumps the GUI thread until done() holds; gives up after a generous safety limit.
-template <class Done>
-bool PumpUntil(Done done, int limit_ms = 10000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > limit_ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
-}
+using testing_support::PumpUntil;
 
 TEST(GuiThreadCallerTest, AWorkersCallRunsOnTheGuiThreadAndTheWorkerWaitsForItsResult) {
   QObject context;

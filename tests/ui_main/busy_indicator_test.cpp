@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "platform/paths.h"
+#include "tests/support/pump_events.h"
 #include "ui/layout/dialog_layout.h"
 #include "ui/main/busy_indicator.h"
 #include "ui/skin/gui_thread.h"
@@ -25,16 +26,7 @@
 namespace orvane {
 namespace {
 
-template <class Done>
-bool PumpUntil(Done done, int limit_ms = 10000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > limit_ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return true;
-}
+using testing_support::PumpUntil;
 
 const std::string kSkins = std::string(ORVANE_DATA_DIR) + "/Skins";
 

@@ -11,22 +11,14 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/pump_events.h"
 #include "ui/main/qt_main_window_link.h"
 #include "ui/skin/window_message.h"
 
 namespace orvane {
 namespace {
 
-template <class Done>
-bool PumpUntil(Done done, int limit_ms = 10000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > limit_ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
-}
+using testing_support::PumpUntil;
 
 // The main window as the link sees it: every message and host call goes into one journal, with
 // a mark when it ran off the GUI thread.
