@@ -102,6 +102,11 @@ struct MainDialogHooks {
   std::function<void()> reread_lighting;
   std::function<void(uintptr_t slider, intptr_t position)> slider_moving;
   std::function<void()> refresh_key_matrix;
+  // Key painting: whether a click on a key paints it (per-key editing on, a colour-page mode),
+  // and painting one button; the Default command's lighting reset.
+  std::function<bool()> painting_mode;
+  std::function<void(int button)> paint_key;
+  std::function<void()> reset_lighting;
   // The Apply command (OK runs it before hiding; a time change runs it).
   std::function<void()> apply;
   // Child dialogs: whether open, close as cancelled, relabel.
@@ -109,6 +114,11 @@ struct MainDialogHooks {
   std::function<void()> close_composite;
   std::function<void(int language)> composite_language;
   std::function<void()> cancel_profile_manager;
+  // Opening the child dialogs: the composite key dialog for a key button (or the macro editor,
+  // kMacro), the profile manager, the update dialog.
+  std::function<void(int button)> open_composite;
+  std::function<void()> open_profile_manager;
+  std::function<void()> open_update_dialog;
   // The help command (the About dialog's F1 asks for it too).
   std::function<void()> help;
 };
