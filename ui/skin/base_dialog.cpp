@@ -1,6 +1,7 @@
 #include "ui/skin/base_dialog.h"
 
 #include <QAbstractButton>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
@@ -88,6 +89,10 @@ void CBaseDialog::AddControl(QWidget* control, int id) {
   if (auto* button = dynamic_cast<QAbstractButton*>(control)) {
     // The ID is read at click time, so a control given a new ID keeps working.
     connect(button, &QAbstractButton::clicked, this, [this, button] { DispatchCommand(ControlId(button)); });
+  } else if (auto* edit = dynamic_cast<QLineEdit*>(control)) {
+    // Only the user's edits notify: a handler that rewrites the text does not call itself again.
+    connect(edit, &QLineEdit::textEdited, this,
+            [this, edit] { DispatchNotify(ControlId(edit), notify::kTextChange); });
   }
 }
 
@@ -120,6 +125,23 @@ bool CBaseDialog::DispatchCommand(int id) {
   return false;
 }
 
+void CBaseDialog::OnNotify(int id, int code, CommandHandler handler) {
+  if (code == notify::kClicked) {
+    OnCommand(id, std::move(handler));
+    return;
+  }
+  notifications_[{id, code}] = std::move(handler);
+}
+
+bool CBaseDialog::DispatchNotify(int id, int code) {
+  if (code == notify::kClicked) return DispatchCommand(id);
+  auto it = notifications_.find({id, code});
+  if (it == notifications_.end() || !it->second) return false;
+  CommandHandler handler = it->second;
+  handler();
+  return true;
+}
+
 void CBaseDialog::OnMessage(uint32_t message, MessageHandler handler) { messages_[message] = std::move(handler); }
 
 intptr_t CBaseDialog::WindowMessage(uint32_t, uintptr_t, intptr_t) { return 0; }
@@ -132,8 +154,10 @@ bool CBaseDialog::event(QEvent* event) {
       MessageHandler handler = it->second;
       message->setResult(handler(message->wparam(), message->lparam()));
     } else if (message->message() == WM_COMMAND) {
-      // The low word of wParam is the command ID.
-      message->setResult(DispatchCommand(int(message->wparam() & 0xFFFF)) ? 0 : 1);
+      // The low word of wParam is the command ID, the high word the notification code.
+      const int id = int(message->wparam() & 0xFFFF);
+      const int code = int((message->wparam() >> 16) & 0xFFFF);
+      message->setResult(DispatchNotify(id, code) ? 0 : 1);
     } else {
       message->setResult(WindowMessage(message->message(), message->wparam(), message->lparam()));
     }

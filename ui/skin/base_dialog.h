@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "ui/skin/ini_file.h"
 #include "ui/skin/window_message.h"
@@ -55,7 +56,8 @@ class CBaseDialog : public QDialog {
   const QImage& outline() const { return outline_; }
 
   // Control IDs. AddControl gives the control its ID and this dialog as parent; a button's click
-  // becomes the command of its ID.
+  // becomes the command of its ID, and the user's edits of a plain edit field its
+  // notify::kTextChange. Other controls send their notifications themselves (NotifyOwner).
   void AddControl(QWidget* control, int id);
   QWidget* Control(int id) const;
   template <class T>
@@ -68,6 +70,11 @@ class CBaseDialog : public QDialog {
   // Runs the handler of the ID; IDOK and IDCANCEL without a handler run OnOK and OnCancel.
   // False when nothing handles the command.
   bool DispatchCommand(int id);
+  // A handler for one notification of a control (notify::kSelChange, kEditChange, ...). Code
+  // notify::kClicked is the plain command of OnCommand.
+  void OnNotify(int id, int code, CommandHandler handler);
+  // Runs the handler of the control's notification; false when nothing handles it.
+  bool DispatchNotify(int id, int code);
 
   // Message table: a handler per window message number; the handler's result is the message's.
   void OnMessage(uint32_t message, MessageHandler handler);
@@ -97,6 +104,7 @@ class CBaseDialog : public QDialog {
   std::string skin_folder_;
   CIniFile ini_;
   std::map<int, CommandHandler> commands_;
+  std::map<std::pair<int, int>, CommandHandler> notifications_;
   std::map<uint32_t, MessageHandler> messages_;
   bool dragging_ = false;
   QPoint drag_offset_;

@@ -26,6 +26,14 @@ intptr_t SendWindowMessage(QObject* target, uint32_t message, uintptr_t wparam, 
   return event.result();
 }
 
+void NotifyOwner(QWidget* control, int code) {
+  if (control == nullptr) return;
+  const int id = ControlId(control);
+  QWidget* owner = control->window();
+  if (id == 0 || owner == nullptr || owner == control) return;
+  SendWindowMessage(owner, WM_COMMAND, CommandWParam(id, code), 0);
+}
+
 void SetControlId(QWidget* control, int id) {
   if (control != nullptr) control->setProperty(kControlIdProperty, id);
 }

@@ -24,6 +24,21 @@ constexpr uint32_t WM_LBUTTONDBLCLK = 0x0203;
 constexpr uint32_t WM_RBUTTONDOWN = 0x0204;
 constexpr uint32_t WM_RBUTTONUP = 0x0205;
 
+// Notification codes a control sends its dialog in the high word of WM_COMMAND's wParam (the low
+// word is the control's ID). A dialog's command table takes them as (ID, code) pairs.
+namespace notify {
+inline constexpr int kClicked = 0;        // a button was clicked: the plain command
+inline constexpr int kSelChange = 1;      // the user chose another item (list, drop-down list)
+inline constexpr int kEditChange = 5;     // the user changed the edit field of a combo box
+inline constexpr int kTextChange = 0x300; // the user changed the text of an edit field
+inline constexpr int kCheckChange = 0x0F01;  // a row of a list was checked or unchecked
+}  // namespace notify
+
+// WM_COMMAND's wParam for a control's notification.
+constexpr uintptr_t CommandWParam(int id, int code) {
+  return (uintptr_t(uint16_t(code)) << 16) | uint16_t(id);
+}
+
 class WindowMessageEvent : public QEvent {
  public:
   WindowMessageEvent(uint32_t message, uintptr_t wparam, intptr_t lparam)
@@ -52,6 +67,10 @@ void PostWindowMessage(QObject* target, uint32_t message, uintptr_t wparam, intp
 // Delivers the message at once on the calling thread and returns the handler's result
 // (SendMessage on the window's own thread). A null target gives 0.
 intptr_t SendWindowMessage(QObject* target, uint32_t message, uintptr_t wparam, intptr_t lparam);
+
+// Sends the control's notification to its window (the dialog holding it) as WM_COMMAND with the
+// control's ID and the code; nothing happens for a control without an ID or a window.
+void NotifyOwner(QWidget* control, int code);
 
 // Control IDs: every control of a dialog carries one, dialogs find controls by it.
 void SetControlId(QWidget* control, int id);
