@@ -1,5 +1,6 @@
 // The report-style list under a recording: appending one row, selecting it and letting the list
-// paint, with 0 to 1,999 rows already there. The time per row must not grow with the rows.
+// paint, with 20 to 1,999 rows already there (20 fill the visible part). The time per row must not grow
+// with the rows.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -30,7 +31,7 @@ void BM_AppendRecordedRow(benchmark::State& state) {
     state.ResumeTiming();
   }
 }
-BENCHMARK(BM_AppendRecordedRow)->Arg(0)->Arg(500)->Arg(1000)->Arg(1999)->ArgName("rows")->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AppendRecordedRow)->Arg(20)->Arg(500)->Arg(1000)->Arg(1999)->ArgName("rows")->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
