@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "app/composite_binding.h"
 #include "app/instance_start.h"
 #include "device/protocol.h"
 #include "model/config_context.h"
@@ -185,6 +186,8 @@ int COrvaneApp::RunWindow() {
     }
     // Step 5, second half: the main window, run modally until its exit sequence.
     COrvaneDlg dialog(std::move(services));
+    // The composite key dialog lives as long as the window and goes before it.
+    const std::unique_ptr<Orvane_DlgComposite> composite = BindCompositeDialog(dialog);
     // Asked to end from outside (logout, a terminal's Ctrl-C): the window's own exit sequence.
     std::unique_ptr<QSocketNotifier> termination;
     if (const int fd = TerminationRequestFd(); fd >= 0) {

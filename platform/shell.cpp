@@ -129,3 +129,31 @@ std::optional<std::string> PreferredBrowser() {
 }
 
 }  // namespace orvane
+
+namespace orvane {
+
+std::string FindOnScreenKeyboard(const std::string& path_list) {
+  for (const char* program : {"onboard", "florence"}) {
+    size_t start = 0;
+    while (start <= path_list.size()) {
+      size_t end = path_list.find(':', start);
+      if (end == std::string::npos) end = path_list.size();
+      const std::string folder = path_list.substr(start, end - start);
+      start = end + 1;
+      // An empty entry is the current directory, which never decides what we start.
+      if (folder.empty() || folder[0] != '/') continue;
+      const std::string candidate = JoinPath(folder, program);
+      struct stat st {};
+      if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
+        return candidate;
+    }
+  }
+  return std::string();
+}
+
+std::string FindOnScreenKeyboard() {
+  const char* path = std::getenv("PATH");
+  return FindOnScreenKeyboard(path != nullptr ? std::string(path) : std::string());
+}
+
+}  // namespace orvane

@@ -28,6 +28,12 @@ int StartDetached(const std::string& program, const std::vector<std::string>& ar
 // ':'), or nothing when it is unset or empty.
 std::optional<std::string> PreferredBrowser();
 
+// The desktop's on-screen keyboard: the first of "onboard" and "florence" found as an executable
+// file in a folder of path_list (a PATH-style list separated by ':'); "" when neither is there.
+std::string FindOnScreenKeyboard(const std::string& path_list);
+// The same over $PATH.
+std::string FindOnScreenKeyboard();
+
 // True if the target looks like a URL ("scheme:" followed by "//", or "mailto:").
 bool LooksLikeUrl(const std::string& target);
 

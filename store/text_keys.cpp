@@ -15,6 +15,8 @@ constexpr auto kProgramTextKeyList = std::to_array<std::string_view>({
     "A_RECORD",
     "A_TOP",
     "A_UP",
+    "COMPOSITE_APPLY",
+    "COMPOSITE_OSK_MISSING",
     "COMPOSITE_PROMPT_CLEAR",
     "COMPOSITE_PROMPT_OSK",
     "COMPOSITE_PROMPT_TEXT_CLEAR",

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "as_ordinary_user.h"
@@ -215,6 +216,24 @@ TEST(Paths, FoldersFollowTheEnvironment) {
   EXPECT_EQ(JoinPath("a", "b"), "a/b");
   // The program folder is where this test binary lives.
   EXPECT_TRUE(FileExists(JoinPath(ProgramFolder(), "platform_tests")));
+}
+
+TEST(Shell, TheOnScreenKeyboardIsTheFirstExecutableOfItsNamesOnThePath) {
+  TempDir first, second;
+  auto make = [](const std::string& path, mode_t mode) {
+    std::ofstream(path) << "#!/bin/sh\n";
+    ::chmod(path.c_str(), mode);
+  };
+  EXPECT_EQ(FindOnScreenKeyboard(first.path() + ":" + second.path()), "");
+  make(first.File("onboard"), 0644);  // not executable
+  std::filesystem::create_directory(first.File("florence"));  // not a file
+  make(second.File("florence"), 0755);
+  EXPECT_EQ(FindOnScreenKeyboard(first.path() + ":" + second.path()), second.File("florence"));
+  make(second.File("onboard"), 0755);
+  EXPECT_EQ(FindOnScreenKeyboard("::" + first.path() + ":" + second.path()), second.File("onboard"));
+  // Relative entries never name the program started.
+  EXPECT_EQ(FindOnScreenKeyboard("."), "");
+  EXPECT_EQ(FindOnScreenKeyboard(""), "");
 }
 
 TEST(Shell, ReportsMissingTargetsAndStartsPrograms) {

@@ -145,8 +145,9 @@ std::vector<SkinControl> BuildComposite() {
       Button(C::kFunctionPanel, "CONTROL_FUNCTION", Faces::CompositeKey),
       Button(C::kOk, "CONTROL_OK", Faces::CompositeKey),
       Button(C::kCancel, "CONTROL_CANCEL", Faces::CompositeKey),
-      // The Apply button has no layout key of its own in older skins; ours gives it one.
-      Control(C::kApply, "CONTROL2_APPLY"),
+      // The Apply button has no layout key of its own in older skins; ours gives it one, and a face
+      // like OK and Cancel.
+      Button(C::kApply, "CONTROL2_APPLY", Faces::CompositeKey),
       Button(C::kMacroDelete, "FUNC_MACRO_DELETE", Faces::CompositeMacro),
       Button(C::kMacroAdd, "FUNC_MACRO_ADD", Faces::CompositeMacro),
       Button(C::kActionTop, "FUNC_MACRO_UP_TOP", Faces::CompositeMacro),
