@@ -51,8 +51,9 @@ std::optional<ConfigurationWrite> PlanConfigurationWrite(const ProfileConfig& co
   ConfigurationWrite plan;
   const MacroAreaSize sizes = MacroAreaSizes(config.macros);
   const size_t capacity = keyboard.MacroCapacity();
-  plan.fits = sizes.withoutNames <= capacity;
-  plan.with_names = sizes.withNames <= capacity;
+  const MacroAreaFit fit = FitMacroArea(sizes, capacity);
+  plan.fits = fit != MacroAreaFit::TooLong;
+  plan.with_names = fit == MacroAreaFit::WithNames;
   try {
     if (plan.fits) {
       plan.area = EncodeMacroArea(config.macros, plan.with_names ? sizes.withNames : sizes.withoutNames,
@@ -113,7 +114,8 @@ int WriteConfiguration(const ConfigContext& context, bool all_layers, CDevicePro
   if (!applied.Config().image) return 0;
   if (all_layers) return WriteLayers(context, {0, 1, 2}, device, prompt, texts);
   // The capacity notice comes before the profile is asked for, as for every write.
-  if (MacroAreaSizes(applied.Config().macros).withoutNames > context.keyboard.MacroCapacity()) {
+  if (FitMacroArea(MacroAreaSizes(applied.Config().macros), context.keyboard.MacroCapacity()) ==
+      MacroAreaFit::TooLong) {
     prompt.Notice(texts.Text("EXTRA_MACRO_TOO_LONG"), true);
     return 0;
   }

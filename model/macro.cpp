@@ -73,19 +73,31 @@ MacroRecord NewMacro(std::u16string_view name, std::span<const MacroRecord> list
   return record;
 }
 
-std::u16string GenerateMacroName(int& counter, std::span<const MacroRecord> list,
-                                 const ITextSource& texts,
-                                 const std::function<void(uint32_t ms)>& wait) {
-  if (list.empty()) counter = 0;
+std::u16string GenerateMacroNameAmong(int& counter, std::span<const std::u16string> names,
+                                      const ITextSource& texts,
+                                      const std::function<void(uint32_t ms)>& wait) {
+  if (names.empty()) counter = 0;
   for (;;) {
     ++counter;
     std::u16string name = NumberedName(texts, counter);
-    bool taken = std::any_of(list.begin(), list.end(), [&](const MacroRecord& m) {
-      return StartsWithNoCase(MacroName(m), name);
-    });
+    bool taken = std::any_of(names.begin(), names.end(),
+                             [&](const std::u16string& other) { return StartsWithNoCase(other, name); });
     if (!taken) return name;
     if (wait) wait(16);
   }
+}
+
+std::u16string GenerateMacroName(int& counter, std::span<const MacroRecord> list,
+                                 const ITextSource& texts,
+                                 const std::function<void(uint32_t ms)>& wait) {
+  std::vector<std::u16string> names;
+  names.reserve(list.size());
+  for (const MacroRecord& m : list) names.push_back(MacroName(m));
+  return GenerateMacroNameAmong(counter, std::span<const std::u16string>(names), texts, wait);
+}
+
+bool NameBeginsWith(std::u16string_view name, std::u16string_view prefix) {
+  return StartsWithNoCase(name, prefix);
 }
 
 std::u16string GenerateMacroName(int& counter, std::span<const MacroRecord> list,
@@ -102,6 +114,33 @@ uint32_t NormalizeTypedDelay(int64_t typed, bool* over_limit) {
 
 uint8_t ClampCycles(int64_t typed) { return uint8_t(std::clamp<int64_t>(typed, 1, 255)); }
 
+std::optional<int64_t> LeadingNumber(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i >= text.size() || text[i] < '0' || text[i] > '9') return std::nullopt;
+  constexpr int64_t kSaturated = int64_t(1) << 53;  // far beyond any limit a field checks
+  int64_t value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+    value = std::min(kSaturated, value * 10 + (text[i] - '0'));
+  return negative ? -value : value;
+}
+
+uint32_t TypedDelayOfText(std::string_view text, bool* over_limit) {
+  return NormalizeTypedDelay(LeadingNumber(text).value_or(0), over_limit);
+}
+
+uint8_t CyclesOfText(std::string_view text) { return ClampCycles(LeadingNumber(text).value_or(1)); }
+
+std::optional<std::string> CyclesFieldCorrection(std::string_view text) {
+  const std::optional<int64_t> n = LeadingNumber(text);
+  if (!n) return std::nullopt;
+  if (*n < 1) return "1";
+  if (*n > 255) return "255";
+  return std::nullopt;
+}
+
 MacroAreaSize MacroAreaSizes(std::span<const MacroRecord> macros) {
   MacroAreaSize s;
   s.withoutNames = kMacroAreaHeaderSize + 2 * macros.size();
@@ -116,6 +155,21 @@ MacroAreaSize MacroAreaSizes(std::span<const MacroRecord> macros) {
 MacroAreaSize MacroAreaSizes(const ProfileInstance& instance) {
   auto lock = instance.Acquire();
   return MacroAreaSizes(instance.Config().macros);
+}
+
+MacroAreaFit FitMacroArea(const MacroAreaSize& sizes, size_t capacity) {
+  if (sizes.withNames <= capacity) return MacroAreaFit::WithNames;
+  if (sizes.withoutNames <= capacity) return MacroAreaFit::WithoutNames;
+  return MacroAreaFit::TooLong;
+}
+
+MacroMemoryUse MacroMemoryUseOf(std::span<const MacroRecord> macros, size_t capacity) {
+  MacroMemoryUse use;
+  use.sizes = MacroAreaSizes(macros);
+  use.available = capacity;
+  use.fit = FitMacroArea(use.sizes, capacity);
+  use.used = use.fit == MacroAreaFit::WithNames ? use.sizes.withNames : use.sizes.withoutNames;
+  return use;
 }
 
 DeviceKeyForm MacroKeyFormOf(uint16_t key_code) {

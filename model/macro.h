@@ -10,8 +10,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/macro_record.h"
@@ -36,12 +38,31 @@ std::u16string GenerateMacroName(int& counter, std::span<const MacroRecord> list
 // The same, sleeping for real.
 std::u16string GenerateMacroName(int& counter, std::span<const MacroRecord> list,
                                  const ITextSource& texts);
+// The same over the names of a list.
+std::u16string GenerateMacroNameAmong(int& counter, std::span<const std::u16string> names,
+                                      const ITextSource& texts,
+                                      const std::function<void(uint32_t ms)>& wait);
+// Whether name begins with prefix, letter case ignored (ASCII, Latin-1, Cyrillic).
+bool NameBeginsWith(std::u16string_view name, std::u16string_view prefix);
 
 // Limits of typed values. A typed pause above 40,000 becomes 40,000 (over_limit tells the caller
 // to show "MACRO_ACTION_ERR_DELAY_MAX"), then is rounded down to a multiple of 10. Cycles are
 // clamped to 1-255.
 uint32_t NormalizeTypedDelay(int64_t typed, bool* over_limit);
 uint8_t ClampCycles(int64_t typed);
+
+// The number a text field starts with, read as a decimal: leading blanks, an optional sign, then
+// digits (a huge number saturates). Nullopt when the text does not start with a number.
+std::optional<int64_t> LeadingNumber(std::string_view text);
+// A pause typed into an action's cell: the number (an empty cell is 0) through NormalizeTypedDelay.
+uint32_t TypedDelayOfText(std::string_view text, bool* over_limit);
+// The repeat count a repeat field holds: its number clamped to 1-255; text that does not start
+// with a number reads as 1.
+uint8_t CyclesOfText(std::string_view text);
+// What a repeat field must show instead of the typed text: "1" below 1, "255" above 255; nullopt
+// when the text may stay (a number in range, or text without a number, which the user may still
+// be replacing).
+std::optional<std::string> CyclesFieldCorrection(std::string_view text);
 
 // ---- Macro area ----
 
@@ -55,6 +76,22 @@ struct MacroAreaSize {
 MacroAreaSize MacroAreaSizes(std::span<const MacroRecord> macros);
 // Over an instance's array, under its lock.
 MacroAreaSize MacroAreaSizes(const ProfileInstance& instance);
+
+// How an area of these sizes goes into a macro memory of `capacity` bytes: with names when they
+// fit, without names when only that fits ("EXTRA_PROFILE_SPACE_TIGHT"), not at all otherwise
+// ("EXTRA_MACRO_TOO_LONG", nothing is written). The configuration write decides by this.
+enum class MacroAreaFit { WithNames, WithoutNames, TooLong };
+MacroAreaFit FitMacroArea(const MacroAreaSize& sizes, size_t capacity);
+
+// How much of the keyboard's macro memory a macro list takes: the bytes a write would send (with
+// names when they fit, else without), the capacity, and the fit.
+struct MacroMemoryUse {
+  size_t used = 0;
+  size_t available = 0;
+  MacroAreaFit fit = MacroAreaFit::TooLong;
+  MacroAreaSize sizes;
+};
+MacroMemoryUse MacroMemoryUseOf(std::span<const MacroRecord> macros, size_t capacity);
 
 // One action in the area's form: word 0 = delay / 10 (12 bits, capped at 4,095), kind (bits
 // 12-14), press (bit 15); word 1 = b1 | b2 << 8 of the key's three-byte device form.

@@ -31,6 +31,12 @@ void MacroRecorder::Start(MacroRecord& macro, int after_row, uint64_t start_tick
 
 void MacroRecorder::Stop() { macro_ = nullptr; }
 
+void MacroRecorder::InsertAfter(int after_row) {
+  if (!macro_) return;
+  const int count = ValidActionCount(*macro_);
+  insert_row_ = (after_row < 0 || after_row >= count) ? count : after_row + 1;
+}
+
 MacroRecorder::Outcome MacroRecorder::OnKeyMessage(uint32_t virtual_key, uint32_t flags,
                                                    uint64_t tick) {
   if (!macro_) return Outcome::Ignored;

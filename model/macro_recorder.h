@@ -32,6 +32,9 @@ class MacroRecorder {
   // end means at the end). The macro must outlive the recording.
   void Start(MacroRecord& macro, int after_row, uint64_t start_tick, bool record_delay);
   void Stop();
+  // Moves the insertion point after another row (the row the user selected meanwhile), keeping
+  // the pause measurement and the held Windows keys; the same rules as Start.
+  void InsertAfter(int after_row);
   bool Recording() const { return macro_ != nullptr; }
 
   // A key-down or key-up message: virtual key and keystroke flags (scan code in bits 16-23,
