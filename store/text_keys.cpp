@@ -64,6 +64,12 @@ constexpr auto kProgramTextKeyList = std::to_array<std::string_view>({
     "MACRO_EDIT_TISHI",
     "MACRO_ERR_MAX",
     "MACRO_KEYS_TISHI",
+    "MACRO_MEMORY_FULL",
+    "MACRO_MEMORY_FULL_TIP",
+    "MACRO_MEMORY_TIGHT",
+    "MACRO_MEMORY_TIGHT_TIP",
+    "MACRO_MEMORY_TIP",
+    "MACRO_MEMORY_USE",
     "MACRO_NAME_SETTING",
     "MACRO_NEW_PREFIX",
     "MACRO_OK",
@@ -131,10 +137,12 @@ constexpr auto kModeCodeList = std::to_array<int>({
 });
 
 // The arguments are fixed by the callers: the macro limit (100), the longest pause (40000 ms),
-// the path of the rejected profile file, and the code of a key that has no name.
+// the macro memory used and available (bytes), the path of the rejected profile file, and the
+// code of a key that has no name.
 constexpr auto kFormatTextKeyList = std::to_array<FormatTextKey>({
     {"MACRO_ERR_MAX", "d"},
     {"MACRO_ACTION_ERR_DELAY_MAX", "d"},
+    {"MACRO_MEMORY_USE", "dd"},
     {"PROFILE_FORMAT_ERROR", "s"},
     {"UNKNOWN_KEY", "d"},
 });

@@ -12,7 +12,7 @@
 
 namespace orvane {
 
-inline constexpr size_t kProgramTextKeyCount = 111;
+inline constexpr size_t kProgramTextKeyCount = 117;
 inline constexpr size_t kLightTextKeyCount = 11;
 inline constexpr size_t kModeCodeCount = 29;
 
@@ -32,7 +32,7 @@ struct FormatTextKey {
   std::string_view kinds;
 };
 
-inline constexpr size_t kFormatTextKeyCount = 4;
+inline constexpr size_t kFormatTextKeyCount = 5;
 extern const std::array<FormatTextKey, kFormatTextKeyCount> kFormatTextKeys;
 
 // The argument kinds of a format key, or nothing for a plain text. Plain texts are shown as they

@@ -164,6 +164,8 @@ inline constexpr int kActionDown = 1025;
 inline constexpr int kActionBottom = 1026;
 inline constexpr int kRecordDelay = 1027;
 inline constexpr int kRecordDelayCaption = 1133;
+// The macro memory meter: how much of the keyboard's macro memory the macros take.
+inline constexpr int kMacroMemory = 1212;
 }  // namespace composite
 
 // The profile manager (template 131, "Skins\Profile.ini").

@@ -167,6 +167,7 @@ std::vector<SkinControl> BuildComposite() {
       Control(C::kMediaPrompt, "MEDIA_SETTING_TISHI"),
       Control(C::kFunctionPrompt, "FUNCTION_KEY_SETTING_TISHI"),
       Control(C::kRecordDelayCaption, "FUNC_MACRO_RECORD_DELAY2"),
+      Control(C::kMacroMemory, "FUNC_MACRO_MEMORY"),
       Control(C::kKeyInput, "FUNC_KEY_INPUT"),
       Control(C::kMediaSelect, "FUNC_MEDIA_SELECT"),
       Control(C::kMacroList, "FUNC_MACRO_LIST"),
