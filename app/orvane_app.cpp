@@ -27,6 +27,7 @@
 #include "store/folders.h"
 #include "store/language.h"
 #include "store/settings.h"
+#include "ui/editors/macro_panel.h"
 #include "ui/main/orvane_dlg.h"
 #include "ui/skin/qt_prompt.h"
 #include "ui/skin/theme.h"
@@ -186,8 +187,9 @@ int COrvaneApp::RunWindow() {
     }
     // Step 5, second half: the main window, run modally until its exit sequence.
     COrvaneDlg dialog(std::move(services));
-    // The composite key dialog lives as long as the window and goes before it.
-    const std::unique_ptr<Orvane_DlgComposite> composite = BindCompositeDialog(dialog);
+    // The composite key dialog, with its macro panel, lives as long as the window and goes before it.
+    const std::unique_ptr<Orvane_DlgComposite> composite =
+        BindCompositeDialog(dialog, MakeMacroPanelFactory(s.keyboard));
     // Asked to end from outside (logout, a terminal's Ctrl-C): the window's own exit sequence.
     std::unique_ptr<QSocketNotifier> termination;
     if (const int fd = TerminationRequestFd(); fd >= 0) {

@@ -21,9 +21,12 @@
 #include "store/language.h"
 #include "store/settings.h"
 #include "tests/support/doubles.h"
+#include "tests/support/pump_events.h"
+#include "tests/ui_editors/editor_fixture.h"
 #include "tests/ui/skin_fixture.h"
 #include "ui/controls/edit_combo.h"
 #include "ui/controls/report_list.h"
+#include "ui/editors/composite_dialog.h"
 #include "ui/editors/macro_meter.h"
 #include "ui/layout/control_ids.h"
 #include "ui/layout/dialog_layout.h"
@@ -155,6 +158,8 @@ class MacroPanelTest : public ::testing::Test {
     ASSERT_NE(combo, nullptr);
     combo->setCurrentIndex(index);
     combo->hidePopup();
+    // The list finishes the edit once the combo box has taken the entry.
+    ASSERT_TRUE(testing_support::PumpUntil([list] { return list->ActiveEditor() == nullptr; }));
   }
   void Save(const std::string& name) {
     QDir().mkpath(QString::fromStdString(kData + "/gallery"));
@@ -438,6 +443,48 @@ TEST_F(MacroPanelTest, MeterFollowsTheListAndMarksBothLimits) {
   Click(C::kMacroDelete);
   EXPECT_EQ(panel_->meter()->use().used, 42u);
   Save("idle");
+}
+
+// The panel in the composite key dialog, with keys as X11 delivers them: the macro editor (G9)
+// records through the editors' key hook, and the dialog's Apply stores the macro and the key.
+TEST(MacroPanelInDialog, RecordedKeysReachTheEditingInstanceOnApply) {
+  namespace ev = testing::evdev;
+  KeyboardFacts keyboard;  // outlives the dialog and its panel
+  keyboard.SetMacroCapacity(4096);
+  testing::CompositeFixture f;
+  Orvane_DlgComposite& dlg = f.Dialog(MakeMacroPanelFactory(keyboard));
+  ASSERT_TRUE(dlg.Open(GKeyButtons()[8]));
+  auto* panel = dynamic_cast<CMacroPanel*>(dlg.macroPanel());
+  ASSERT_NE(panel, nullptr);
+  ASSERT_TRUE(dlg.DispatchCommand(C::kMacroAdd));
+  ASSERT_FALSE(panel->recordDelay());  // every pause 50 ms, whatever the clock does
+  ASSERT_TRUE(dlg.DispatchCommand(C::kRecord));
+  ASSERT_TRUE(panel->Recording());
+  QWidget* target = dlg.Control(C::kActionList);
+  testing::SendKey(target, ev::kA, false);
+  testing::SendKey(target, ev::kA, false, true);  // auto-repeat: nothing
+  testing::SendKey(target, ev::kA, true, true);   // X11's release between repeats: nothing
+  testing::SendKey(target, ev::kVolumeUp, false);  // passes on
+  testing::SendKey(target, ev::kA, true);
+  ASSERT_EQ(panel->editor().ActionCount(), 2);
+  f.Render("macro_panel_in_dialog");
+
+  ASSERT_TRUE(dlg.DispatchCommand(C::kApply));
+  EXPECT_FALSE(panel->Recording());
+  {
+    auto lock = f.editing.Acquire();
+    ASSERT_EQ(f.editing.Config().macros.size(), 1u);
+    const MacroRecord& m = f.editing.Config().macros[0];
+    EXPECT_EQ(m.isNew, 0);
+    ASSERT_EQ(m.actionCount, 2);
+    EXPECT_EQ(m.actions[0], (MacroAction{50, 0x01E, kPress}));
+    EXPECT_EQ(m.actions[1], (MacroAction{0, 0x01E, kRelease}));
+  }
+  const KeyAction g9 = f.Entry(256 + 8);
+  EXPECT_EQ(g9.type, kActionPlayMacro);
+  EXPECT_EQ(g9.value, 1u);
+  EXPECT_EQ(g9.code, 1);
+  dlg.DispatchCommand(IDCANCEL);
 }
 
 }  // namespace
