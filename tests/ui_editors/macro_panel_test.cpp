@@ -16,11 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "model/apply.h"
 #include "model/key_table.h"
 #include "platform/registry.h"
 #include "store/language.h"
 #include "store/settings.h"
 #include "tests/support/doubles.h"
+#include "tests/model/sim_keyboard_link.h"
 #include "tests/support/pump_events.h"
 #include "tests/ui_editors/editor_fixture.h"
 #include "tests/ui/skin_fixture.h"
@@ -485,6 +487,51 @@ TEST(MacroPanelInDialog, RecordedKeysReachTheEditingInstanceOnApply) {
   EXPECT_EQ(g9.value, 1u);
   EXPECT_EQ(g9.code, 1);
   dlg.DispatchCommand(IDCANCEL);
+}
+
+// A macro recorded for G1 in the dialog, applied to the simulated keyboard, comes back from the
+// keyboard's macro memory with the same actions, and G1 plays it.
+TEST(MacroPanelInDialog, RecordedOnG1AppliedAndReadBackFromTheKeyboard) {
+  namespace ev = testing::evdev;
+  ProfileInstance applied;
+  KeyboardFacts keyboard;
+  testing_support::SimKeyboardLink link(keyboard);
+  ASSERT_TRUE(link.Connect());
+  testing::CompositeFixture f;
+  f.current_profile = 0;
+  Orvane_DlgComposite& dlg = f.Dialog(MakeMacroPanelFactory(keyboard));
+  ASSERT_TRUE(dlg.Open(GKeyButtons()[0]));
+  ASSERT_TRUE(dlg.DispatchCommand(C::kMacroPanel));
+  auto* panel = dynamic_cast<CMacroPanel*>(dlg.macroPanel());
+  ASSERT_NE(panel, nullptr);
+  ASSERT_TRUE(dlg.DispatchCommand(C::kMacroAdd));
+  ASSERT_TRUE(dlg.DispatchCommand(C::kRecord));
+  QWidget* target = dlg.Control(C::kActionList);
+  for (uint32_t key : {ev::kA, ev::kB}) {
+    testing::SendKey(target, key, false);
+    testing::SendKey(target, key, true);
+  }
+  ASSERT_EQ(panel->editor().ActionCount(), 4);
+  EXPECT_EQ(panel->meter()->use().used, 16u + 2 + 4 + 4 * 4 + 2 * 7);  // "Macro 1"
+  ASSERT_TRUE(dlg.DispatchCommand(C::kApply));
+  dlg.DispatchCommand(IDCANCEL);
+
+  ScriptedPrompt prompt;
+  ASSERT_EQ(Apply(ConfigContext{f.editing, applied, keyboard}, true, link.Proto(), prompt, *f.texts), 1);
+  EXPECT_TRUE(prompt.Shown().empty());
+  const std::vector<MacroRecord> back = DecodeMacroArea(link.Keyboard().Memory().macro_area, *f.texts);
+  ASSERT_EQ(back.size(), 1u);
+  EXPECT_EQ(MacroNameUtf8(back[0]), f.texts->Text("MACRO_NEW_PREFIX") + "1");  // names fit: kept
+  ASSERT_EQ(back[0].actionCount, 4);
+  const uint16_t codes[] = {0x01E, 0x01E, 0x030, 0x030};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(back[0].actions[size_t(i)].keyCode, codes[i]) << i;
+    EXPECT_EQ(back[0].actions[size_t(i)].direction, i % 2 ? kRelease : kPress) << i;
+    EXPECT_EQ(back[0].actions[size_t(i)].delay, i == 3 ? 0u : 50u) << i;
+  }
+  const KeyAction g1 = f.Entry(256);
+  EXPECT_EQ(g1.type, kActionPlayMacro);
+  EXPECT_EQ(g1.value, 1u);
 }
 
 }  // namespace
