@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <fstream>
 #include <array>
 #include <memory>
 #include <string>
@@ -22,6 +23,7 @@
 #include "store/language.h"
 #include "store/settings.h"
 #include "tests/support/doubles.h"
+#include "tests/cli/cli_run.h"
 #include "tests/model/sim_keyboard_link.h"
 #include "tests/support/pump_events.h"
 #include "tests/ui_editors/editor_fixture.h"
@@ -489,8 +491,8 @@ TEST(MacroPanelInDialog, RecordedKeysReachTheEditingInstanceOnApply) {
   dlg.DispatchCommand(IDCANCEL);
 }
 
-// A macro recorded for G1 in the dialog, applied to the simulated keyboard, comes back from the
-// keyboard's macro memory with the same actions, and G1 plays it.
+// A macro recorded for G1 in the dialog and applied to the simulated keyboard comes back from the
+// keyboard's macro memory with the same actions, decoded here and read by the command-line tool.
 TEST(MacroPanelInDialog, RecordedOnG1AppliedAndReadBackFromTheKeyboard) {
   namespace ev = testing::evdev;
   ProfileInstance applied;
@@ -532,6 +534,20 @@ TEST(MacroPanelInDialog, RecordedOnG1AppliedAndReadBackFromTheKeyboard) {
   const KeyAction g1 = f.Entry(256);
   EXPECT_EQ(g1.type, kActionPlayMacro);
   EXPECT_EQ(g1.value, 1u);
+
+  // The command-line tool reads the same keyboard (its memory handed over as a state file).
+  ScratchFolder dir;
+  const std::vector<uint8_t> state = link.Keyboard().Memory().Serialize();
+  std::ofstream(dir.File("keyboard.bin"), std::ios::binary)
+      .write(reinterpret_cast<const char*>(state.data()), std::streamsize(state.size()));
+  ToolRun r = RunTool({"--simulate=" + dir.File("keyboard.bin"), "read", dir.File("back.orv")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = RunTool({"show", dir.File("back.orv")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const std::string listed = "1 \"" + f.texts->Text("MACRO_NEW_PREFIX") + "1\", played 1 time(s), 4 action(s)\n"
+                             "    press   A, then 50 ms\n    release A, then 50 ms\n"
+                             "    press   B, then 50 ms\n    release B, then 0 ms\n";
+  EXPECT_NE(r.out.find(listed), std::string::npos) << r.out;
 }
 
 }  // namespace
