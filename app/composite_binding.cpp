@@ -1,5 +1,6 @@
 #include "app/composite_binding.h"
 
+#include <QTimer>
 #include <map>
 
 #include "platform/paths.h"
@@ -59,6 +60,8 @@ std::unique_ptr<Orvane_DlgComposite> BindCompositeDialog(COrvaneDlg& window, Mac
   hooks.composite_open = [d] { return d->IsOpen(); };
   hooks.close_composite = [d] { d->CloseComposite(); };
   hooks.composite_language = [d](int language) { d->Relabel(language); };
+  // The skin and pictures are ready before the first click.
+  QTimer::singleShot(0, d, [d] { d->Prepare(); });
   return dialog;
 }
 

@@ -349,6 +349,10 @@ TEST_F(CompositeDialogTest, EntriesOnlyFilesMakeStayAsTheyWereUntilTheUserChange
 
 TEST_F(CompositeDialogTest, UnknownProfileUnknownButtonsAndTheOnScreenKeyboard) {
   Orvane_DlgComposite& dlg = f_.Dialog();
+  // Prepared ahead, the dialog stays hidden and closed.
+  dlg.Prepare();
+  EXPECT_FALSE(dlg.isVisible());
+  EXPECT_EQ(dlg.openCount(), 0);
   f_.current_profile = -1;
   EXPECT_FALSE(dlg.Open(kCapsButton));
   EXPECT_FALSE(dlg.isVisible());
@@ -407,6 +411,10 @@ TEST_F(CompositeDialogTest, EveryPanelInBothLanguages) {
           EXPECT_LE(label->heightForWidth(label->width()), label->height()) << id << " is cut in language " << index;
         }
       }
+      EXPECT_EQ(dlg.ControlAs<QComboBox>(C::kMouseCombo)->itemText(0).toStdString(),
+                f_.languages->LoadText("IDS_KEYBOARD_MOU_LEFT", index));
+      EXPECT_EQ(dlg.ControlAs<QComboBox>(C::kFunctionSelect)->itemText(10).toStdString(),
+                f_.languages->LoadText("FUNC_KEY_DESC11", index));
       for (int id : {C::kKeyPanel, C::kMacroPanel, C::kMediaPanel, C::kFunctionPanel, C::kApply, IDOK, IDCANCEL})
         EXPECT_NE(dlg.ControlAs<CPngButton>(id)->text().toStdString(), kMissingText) << id;
       f_.Render(std::string("composite_") + name + (index == 0 ? "_en" : "_ru"));

@@ -129,7 +129,8 @@ void Kit::Face(QPainter& p, const QRect& r, const std::string& style, const std:
   } else if (style == "primary") {
     Pill(p, r, v, true);
   } else if (style == "icon") {
-    IconButton(p, r, arg(0), v);
+    // In the macro editor's pictures the icon buttons that use them (Clear) are out of use.
+    IconButton(p, r, arg(0), variant == Variant::Macro2 ? Visual::Disabled : v);
   } else if (style == "chip") {
     Chip(p, r, QString::fromStdString(arg(0)), v);
   } else if (style == "lock") {

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -174,6 +175,18 @@ bool Orvane_DlgComposite::Open(int button) {
   raise();
   activateWindow();
   return true;
+}
+
+void Orvane_DlgComposite::Prepare() {
+  if (key_set_.normal != nullptr || open_count_ > 0) return;
+  LoadSkin();
+  CreateControls();
+  PreparePictureSets();
+  PlaceControls();
+  FillLists();
+  // One painting off screen: styles, fonts and glyphs are ready when the dialog first shows.
+  QImage scratch(size(), QImage::Format_RGB32);
+  render(&scratch);
 }
 
 bool Orvane_DlgComposite::OpenComposite(int button) {
@@ -634,6 +647,14 @@ void Orvane_DlgComposite::Relabel(int index) {
       b->setText(blank ? QString() : text(key));
     }
   }
+  // The mouse and function lists follow the language too, keeping their selections.
+  auto relabel_list = [&](int id, auto key_of) {
+    auto* combo = ControlAs<QComboBox>(id);
+    if (combo == nullptr) return;
+    for (int i = 0; i < combo->count(); ++i) combo->setItemText(i, text(key_of(i).c_str()));
+  };
+  relabel_list(C::kMouseCombo, [](int i) { return std::string(kMouseKeys[size_t(std::min(i, 4))]); });
+  relabel_list(C::kFunctionSelect, [](int i) { return "FUNC_KEY_DESC" + std::to_string(i + 1); });
   if (CPngButton* apply = Button(C::kApply)) {
     const std::string caption = services_.languages.LoadText("COMPOSITE_APPLY", index);
     apply->setText(QString::fromStdString(caption == kMissingText ? std::string("Apply") : caption));

@@ -99,6 +99,10 @@ class Orvane_DlgComposite : public CBaseDialog, private IMacroPanelHost {
   // Cancels the dialog if it is open (keyboard loss, shutdown).
   void CloseComposite();
   bool IsOpen() const { return open_count_ > 0; }
+  // Loads the skin and the five picture sets and creates the controls ahead of the first opening
+  // (the main window does it once it is idle after start-up), so that a key's first click costs
+  // what every later one does. Nothing is shown; later calls do nothing.
+  void Prepare();
   int openCount() const { return open_count_; }
 
   bool OnInitDialog() override;
