@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "app/child_dialogs.h"
 #include "app/composite_binding.h"
 #include "app/instance_start.h"
 #include "device/protocol.h"
@@ -190,6 +191,8 @@ int COrvaneApp::RunWindow() {
     // The composite key dialog, with its macro panel, lives as long as the window and goes before it.
     const std::unique_ptr<Orvane_DlgComposite> composite =
         BindCompositeDialog(dialog, MakeMacroPanelFactory(s.keyboard));
+    // The profile manager and the update dialog, bound to the window's hooks; they go first.
+    ChildDialogs children(dialog);
     // Asked to end from outside (logout, a terminal's Ctrl-C): the window's own exit sequence.
     std::unique_ptr<QSocketNotifier> termination;
     if (const int fd = TerminationRequestFd(); fd >= 0) {

@@ -81,4 +81,16 @@ bool FileExists(const std::string& path) {
   return stat(path.c_str(), &st) == 0;
 }
 
+bool IsExecutableFile(const std::string& path) {
+  struct stat st;
+  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+std::string CurrentDirectory() {
+  char buf[PATH_MAX];
+  return getcwd(buf, sizeof buf) != nullptr ? std::string(buf) : std::string();
+}
+
+bool SetCurrentDirectory(const std::string& path) { return !path.empty() && chdir(path.c_str()) == 0; }
+
 }  // namespace orvane

@@ -29,5 +29,11 @@ bool CreateFolders(const std::string& path);
 std::string JoinPath(const std::string& a, const std::string& b);
 
 bool FileExists(const std::string& path);
+// A regular file (after links) that this user may run.
+bool IsExecutableFile(const std::string& path);
+
+// The process's current directory ("" when it cannot be read), and changing it; false on failure.
+std::string CurrentDirectory();
+bool SetCurrentDirectory(const std::string& path);
 
 }  // namespace orvane

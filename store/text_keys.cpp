@@ -125,6 +125,21 @@ constexpr auto kProgramTextKeyList = std::to_array<std::string_view>({
     "USER_MODE1",
     "USER_MODE2",
     "USER_MODE3",
+    "PROFILE_ADD_PROMPT",
+    "PROFILE_DELETE_PROMPT",
+    "PROFILE_COLUMN_ACTIVE",
+    "PROFILE_COLUMN_NAME",
+    "PROFILE_COLUMN_PATH",
+    "PROFILE_ROW_NOT_ONBOARD",
+    "UPDATE_OPEN_PROMPT",
+    "UPDATE_BACKUP_PROMPT",
+    "UPDATE_START_PROMPT",
+    "UPDATE_CANCEL_PROMPT",
+    "UPDATE_ERR_NO_FILE",
+    "UPDATE_ERR_BOOT_MODE",
+    "UPDATE_ERR_START",
+    "UPDATE_BACKUP_DONE",
+    "UPDATE_BACKUP_FAILED",
 });
 
 constexpr auto kLightTextKeyList = std::to_array<std::string_view>({

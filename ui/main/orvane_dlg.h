@@ -119,6 +119,10 @@ struct MainDialogHooks {
   std::function<void(int button)> open_composite;
   std::function<void()> open_profile_manager;
   std::function<void()> open_update_dialog;
+  // The profile switch of the three profile buttons (0 when refused, else 1) and the label of the
+  // profiles button.
+  std::function<int(int profile)> switch_profile;
+  std::function<void()> refresh_profile_button;
   // The help command (the About dialog's F1 asks for it too).
   std::function<void()> help;
 };
