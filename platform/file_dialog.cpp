@@ -15,8 +15,9 @@ std::vector<std::pair<std::string, std::string>> ParseFileFilter(const std::stri
     start = bar + 1;
   }
   std::vector<std::pair<std::string, std::string>> pairs;
+  // The first empty field ends the list ("||" closes it), as does a caption without patterns.
   for (size_t i = 0; i + 1 < fields.size(); i += 2) {
-    if (fields[i].empty() && fields[i + 1].empty()) break;
+    if (fields[i].empty() || fields[i + 1].empty()) break;
     pairs.emplace_back(fields[i], fields[i + 1]);
   }
   return pairs;
