@@ -78,7 +78,7 @@ TEST(LayoutTables, DialogsLoadTheirNamedPictures) {
     for (const char* role : {"normal", "over", "down", "disable"})
       composite.push_back(std::string(set) + "_" + role + ".jpg");
   EXPECT_EQ(sorted(layout::StatePictureFiles(SkinDialog::Composite)), sorted(composite));
-  EXPECT_EQ(layout::LightingBitmapFiles().size(), 25u + 5u + 20u + 10u);
+  EXPECT_EQ(layout::LightingBitmapFiles().size(), 25u + 5u + 22u + 10u);
   EXPECT_EQ(layout::SpeedBitmap(0), "25.bmp");
   EXPECT_EQ(layout::SpeedBitmap(4), "29.bmp");
 }

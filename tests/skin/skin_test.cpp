@@ -81,6 +81,15 @@ double MeanDifference(const QImage& a, const QImage& b) {
   return sum / (3.0 * x.width() * x.height());
 }
 
+// The main window's keyboard keys: the key buttons, the G keys and Fn.
+bool IsKeyboardKey(SkinDialog d, int id) {
+  if (d != SkinDialog::Main) return false;
+  if (id == ids::main::kFn || GKeyOfButton(id) > 0) return true;
+  for (const layout::KeyButton& k : layout::KeyButtons())
+    if (k.controlId == id) return true;
+  return false;
+}
+
 // A button's face in a state picture: its client size, cut one pixel up and left of its position.
 QImage Face(const QImage& picture, const Rect& r) { return picture.copy(r.x - 1, r.y - 1, r.w, r.h); }
 
@@ -163,7 +172,8 @@ TEST(SkinPictures, LightingBitmapsFitTheirControls) {
   for (int pos = 0; pos <= 4; ++pos) expected[layout::SpeedBitmap(pos)] = size_of("CONTROL_SpeedSlider");
   for (int frame = 1; frame <= 10; ++frame) expected[layout::BusyFrameBitmap(frame)] = size_of("CONTROL_JDTStatic");
   for (const char* n : {"dengup.bmp", "dengdown.bmp"}) expected[n] = size_of("CONTROL_DengStaPic");
-  for (const char* n : {"sjsup.bmp", "sjsdown.bmp"}) expected[n] = size_of("CONTROL_LEDsjsStaPic");
+  for (const char* n : {"sjsup.bmp", "sjsdown.bmp"}) expected[n] = size_of("CONTROL_HXsjsStaPic");
+  for (const char* n : {"ledsjsup.bmp", "ledsjsdown.bmp"}) expected[n] = size_of("CONTROL_LEDsjsStaPic");
   for (const char* n : {"leftup.bmp", "leftdown.bmp", "upup.bmp", "updown.bmp", "kuosan.bmp", "kuosandown.bmp"})
     expected[n] = size_of("CONTROL_BLFXLStaPic");
   for (const std::string& name : layout::LightingBitmapFiles()) {
@@ -178,6 +188,9 @@ TEST(SkinPictures, LightingBitmapsFitTheirControls) {
   EXPECT_NE(Load("0.bmp"), Load("24.bmp"));
   EXPECT_NE(Load("25.bmp"), Load("29.bmp"));
   EXPECT_NE(Load("dengup.bmp"), Load("dengdown.bmp"));
+  // "All keys off" and "all keys on" look different, chosen or not.
+  for (const char* off : {"sjsup.bmp", "sjsdown.bmp"})
+    for (const char* on : {"ledsjsup.bmp", "ledsjsdown.bmp"}) EXPECT_GT(MeanDifference(Load(off), Load(on)), 4.0);
   EXPECT_NE(Load("jdt1.bmp"), Load("jdt2.bmp"));
 }
 
@@ -197,15 +210,34 @@ TEST(SkinPictures, FacesDifferByStateAndLineUpWithTheBackground) {
       if (r.x == 1 && r.y == 1) continue;
       layout::FaceFiles files = layout::FaceFilesOf(c.faces);
       QImage normal = Face(picture(files[0]), r);
-      // The normal face continues the background exactly where the button sits: one pixel off
-      // would be visible as a seam.
+      const bool static_face = c.key == "KALVEN_VER" || c.key == "CONTROL_MASK" || c.key == "CONTROL_TITLE";
       QImage under = background.copy(r.x, r.y, r.w, r.h);
-      QImage beside = background.copy(r.x + 1, r.y + 1, r.w, r.h);
-      EXPECT_LT(MeanDifference(normal, under), 8.0) << c.key;
-      if (c.key == "KALVEN_VER" || c.key == "CONTROL_MASK" || c.key == "CONTROL_TITLE") continue;  // static faces
-      if (MeanDifference(under, beside) > 4.0) {
-        EXPECT_LT(MeanDifference(normal, under), MeanDifference(normal, beside)) << c.key;
+      if (IsKeyboardKey(d, c.id)) {
+        // A key's normal face continues the background exactly where the key sits (frame mode
+        // shows the background's key through the frame): one pixel off would be a seam.
+        QImage beside = background.copy(r.x + 1, r.y + 1, r.w, r.h);
+        EXPECT_LT(MeanDifference(normal, under), 8.0) << c.key;
+        if (MeanDifference(under, beside) > 4.0) {
+          EXPECT_LT(MeanDifference(normal, under), MeanDifference(normal, beside)) << c.key;
+        }
+      } else {
+        // Any other button's face is not in the background, so a hidden button leaves nothing
+        // behind; the strip just above it continues the background without a seam.
+        if (!static_face) {
+          EXPECT_GT(MeanDifference(normal, under), 1.0) << c.key << " is drawn into the background";
+        }
+        const Rect strip{r.x, r.y - 4, r.w, 3};
+        bool on_other_button = false;  // a strip over another button shows that button's face
+        for (const layout::SkinControl& o : layout::Controls(d))
+          if (o.placement == layout::Placement::Button && o.key != c.key)
+            on_other_button = on_other_button || RectOf(d, "BUTTONINFO", o.key).Intersects(strip);
+        if (r.y >= 5 && !on_other_button) {
+          EXPECT_LT(MeanDifference(Face(picture(files[0]), strip), background.copy(strip.x, strip.y, strip.w, strip.h)),
+                    8.0)
+              << c.key;
+        }
       }
+      if (static_face) continue;
       const SkinRole roles[] = {SkinRole::Over, SkinRole::Down, SkinRole::Selected,
                                     SkinRole::Disabled};
       std::vector<QImage> seen{normal};

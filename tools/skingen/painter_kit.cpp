@@ -626,19 +626,28 @@ void Kit::Icon(QPainter& p, const std::string& name, const QRectF& r, const QCol
 
 // ------------------------------------------------------------------ lighting bitmaps
 
-void Kit::Slider(QPainter& p, const QRect& r, double fraction) const {
-  fraction = std::clamp(fraction, 0.0, 1.0);
-  double radius = r.height() / 2.0 - 2;
-  double left = r.left() + radius + 1, right = r.right() + 1 - radius - 1;
-  double cy = r.top() + r.height() / 2.0;
-  double x = left + (right - left) * fraction;
-  RoundFill(p, QRectF(left - 2, cy - 2.5, right - left + 4, 5), 2.5, QColor(0x2a, 0x2e, 0x37));
-  if (x > left - 2) RoundFill(p, QRectF(left - 2, cy - 2.5, x - left + 4, 5), 2.5, t_.accent);
-  p.save();
-  p.setPen(QPen(t_.accent, 2));
-  p.setBrush(QColor(0xf2, 0xf5, 0xf9));
-  p.drawEllipse(QPointF(x, cy), radius - 1, radius - 1);
-  p.restore();
+void Kit::Slider(QPainter& p, const QRect& r, double knob_x) const {
+  // A thin track across the whole picture, filled up to the knob, and an upright knob whose
+  // middle is the pixel column knob_x (in pixels from the picture's left edge).
+  const double cy = r.top() + r.height() / 2.0;
+  const double x = r.left() + std::clamp(knob_x, 0.0, double(r.width() - 1)) + 0.5;
+  RoundFill(p, QRectF(r.left(), cy - 2, r.width(), 4), 2, QColor(0x2a, 0x2e, 0x37));
+  RoundFill(p, QRectF(r.left(), cy - 2, x - r.left(), 4), 2, t_.accent);
+  const double w = 6, h = r.height() - 4;
+  RoundFill(p, QRectF(x - w / 2, cy - h / 2, w, h), 3, QColor(0xf2, 0xf5, 0xf9), t_.accent);
+}
+
+void Kit::AllKeys(QPainter& p, const QRect& r, bool lit, bool on) const {
+  // A keycap, dark or lit, in a ring that is accented while its state is the chosen one.
+  QRectF box = QRectF(r).adjusted(1, 1, -1, -1);
+  RoundFill(p, box, 5, on ? Mix(t_.card, t_.accentFill, 0.35) : QColor(0x1f, 0x22, 0x29),
+            on ? t_.accent : QColor(0x4a, 0x50, 0x5c));
+  QRectF cap = box.adjusted(box.width() * 0.22, box.height() * 0.22, -box.width() * 0.22, -box.height() * 0.22);
+  if (lit) {
+    RoundFill(p, cap, 2.5, QColor(0xff, 0xff, 0xff), t_.accent);
+  } else {
+    RoundFill(p, cap, 2.5, QColor(0x14, 0x16, 0x1b), QColor(0x5a, 0x60, 0x6c));
+  }
 }
 
 void Kit::Toggle(QPainter& p, const QRect& r, bool on) const {

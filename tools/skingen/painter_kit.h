@@ -53,7 +53,10 @@ class Kit {
   void Icon(QPainter& p, const std::string& name, const QRectF& r, const QColor& c) const;
 
   // Lighting-panel bitmaps, drawn over a copy of what lies beneath them.
-  void Slider(QPainter& p, const QRect& r, double fraction) const;
+  // A slider level: the knob's middle at pixel column knob_x of the picture.
+  void Slider(QPainter& p, const QRect& r, double knob_x) const;
+  // "All keys off" (lit false) or "all keys on" (lit true), chosen (on) or not.
+  void AllKeys(QPainter& p, const QRect& r, bool lit, bool on) const;
   void Toggle(QPainter& p, const QRect& r, bool on) const;
   void Radio(QPainter& p, const QRect& r, bool on) const;
   void ToolTile(QPainter& p, const QRect& r, const std::string& icon, bool on) const;

@@ -27,6 +27,7 @@
 #include "tools/skingen/painter_kit.h"
 #include "tools/skingen/skin_source.h"
 #include "ui/layout/dialog_layout.h"
+#include "ui/layout/slider_mapping.h"
 
 namespace orvane::skingen {
 namespace {
@@ -206,7 +207,12 @@ class DialogRenderer {
       Variant variant = VariantOf(c->faces);
       std::vector<Faces> sets{c->faces};
       for (Faces alt : layout::AlternateFaces(dialog_, item.key)) sets.push_back(alt);
-      bool uses = picture.empty();  // the background shows every button as it normally looks
+      // The background shows no button's face, so a button that is hidden leaves nothing behind.
+      // The keyboard's keys are the exception: the key picture under a key button is what the
+      // button's frame mode (per-key lighting) shows through its frame, and keys are never hidden.
+      const bool keyboard_key = item.style == "key" || item.style == "gkey";
+      if (picture.empty() && !keyboard_key) continue;
+      bool uses = picture.empty();
       for (Faces set : sets) {
         if (picture.empty()) break;
         layout::FaceFiles files = layout::FaceFilesOf(set);
@@ -281,6 +287,16 @@ class DialogRenderer {
   QImage background_;
 };
 
+// Where the knob of a slider level is drawn: in the middle of the pixels a click turns into that
+// level. A picture too narrow for every level to be clicked stops the build.
+double SliderKnobX(int width, int maximum, int level) {
+  const double x = layout::SliderKnobCentre(width, 0, maximum, level);
+  if (x < 0)
+    Fail("a slider " + std::to_string(width) + " pixels wide leaves level " + std::to_string(level) + " of " +
+         std::to_string(maximum) + " without a pixel to click");
+  return x;
+}
+
 // The lighting panel's bitmaps and the busy indicator's frames, each drawn over what lies beneath
 // its control in the main window's background.
 void WriteLightingBitmaps(const Kit& kit, const DialogRenderer& main, const QString& skins) {
@@ -301,19 +317,22 @@ void WriteLightingBitmaps(const Kit& kit, const DialogRenderer& main, const QStr
     ++written;
   };
   const QRect light = rect_of("CONTROL_LightSlider"), speed = rect_of("CONTROL_SpeedSlider");
+  // Each level's knob sits where a click selects that level.
   for (int level = 0; level <= 24; ++level)
-    write(layout::BrightnessBitmap(level), light, [&](QPainter& p, const QRect& r) { kit.Slider(p, r, level / 24.0); });
+    write(layout::BrightnessBitmap(level), light,
+          [&](QPainter& p, const QRect& r) { kit.Slider(p, r, SliderKnobX(r.width(), 24, level)); });
   for (int pos = 0; pos <= 4; ++pos)
-    write(layout::SpeedBitmap(pos), speed, [&](QPainter& p, const QRect& r) { kit.Slider(p, r, pos / 4.0); });
+    write(layout::SpeedBitmap(pos), speed,
+          [&](QPainter& p, const QRect& r) { kit.Slider(p, r, SliderKnobX(r.width(), 4, pos)); });
   const QRect deng = rect_of("CONTROL_DengStaPic");
   write("dengup.bmp", deng, [&](QPainter& p, const QRect& r) { kit.Toggle(p, r, false); });
   write("dengdown.bmp", deng, [&](QPainter& p, const QRect& r) { kit.Toggle(p, r, true); });
-  // Both "all keys" pictures show the same two bitmaps, so they must be the same size.
-  const QRect sjs = rect_of("CONTROL_HXsjsStaPic");
-  if (rect_of("CONTROL_LEDsjsStaPic").size() != sjs.size())
-    Fail("CONTROL_HXsjsStaPic and CONTROL_LEDsjsStaPic must have the same size");
-  write("sjsup.bmp", sjs, [&](QPainter& p, const QRect& r) { kit.Radio(p, r, false); });
-  write("sjsdown.bmp", sjs, [&](QPainter& p, const QRect& r) { kit.Radio(p, r, true); });
+  // "All keys off" and "all keys on" each have a pair of their own: a dark and a lit keycap.
+  const QRect all_off = rect_of("CONTROL_HXsjsStaPic"), all_on = rect_of("CONTROL_LEDsjsStaPic");
+  write("sjsup.bmp", all_off, [&](QPainter& p, const QRect& r) { kit.AllKeys(p, r, false, false); });
+  write("sjsdown.bmp", all_off, [&](QPainter& p, const QRect& r) { kit.AllKeys(p, r, false, true); });
+  write("ledsjsup.bmp", all_on, [&](QPainter& p, const QRect& r) { kit.AllKeys(p, r, true, false); });
+  write("ledsjsdown.bmp", all_on, [&](QPainter& p, const QRect& r) { kit.AllKeys(p, r, true, true); });
   const QRect tool1 = rect_of("CONTROL_USERgjStaPic1"), tool2 = rect_of("CONTROL_USERgjStaPic2");
   for (bool on : {false, true}) {
     const char* state = on ? "down" : "up";

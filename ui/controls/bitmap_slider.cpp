@@ -8,26 +8,18 @@
 #include <cstdint>
 
 #include "platform/main_window_link.h"
+#include "ui/layout/slider_mapping.h"
 #include "ui/skin/window_message.h"
 
 namespace orvane {
 
 namespace {
 
-// The mouse maps to a position as if it were this many pixels further along.
-constexpr double kMouseOffset = 10.0;
 // One wheel notch.
 constexpr unsigned kWheelDelta = 120;
 
 int ClampToInt(long long v) { return v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : int(v); }
 
-// Truncation toward zero that stays defined for any double.
-int TruncateToInt(double v) {
-  if (!(v == v)) return 0;
-  if (v >= double(INT_MAX)) return INT_MAX;
-  if (v <= double(INT_MIN)) return INT_MIN;
-  return int(v);
-}
 
 }  // namespace
 
@@ -71,18 +63,12 @@ void CBitmapSlider::SetPos(int position) {
 }
 
 int CBitmapSlider::CoordinateOf(int position) const {
-  const double span = double(maximum_) - double(minimum_);
-  if (span == 0) return 0;
-  const int length = vertical_ ? picture_height_ : picture_width_;
-  return TruncateToInt((double(position) - double(minimum_)) / span * length);
+  return layout::SliderCoordinateOf(position, minimum_, maximum_, vertical_ ? picture_height_ : picture_width_);
 }
 
 int CBitmapSlider::PositionAt(int coordinate) const {
-  const double span = double(maximum_) - double(minimum_);
-  const int length = vertical_ ? picture_height_ : picture_width_;
-  if (span == 0 || length == 0) return position_;
-  const double along = vertical_ ? double(coordinate) : double(coordinate) + kMouseOffset;
-  return TruncateToInt(double(minimum_) + along / length * span);
+  return layout::SliderPositionAt(coordinate, vertical_ ? 0.0 : layout::kSliderMouseOffset, minimum_, maximum_,
+                                  vertical_ ? picture_height_ : picture_width_, position_);
 }
 
 int CBitmapSlider::MouseCoordinate(const QPointF& point) const {

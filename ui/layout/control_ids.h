@@ -87,6 +87,7 @@ inline constexpr int kDirectionStatic = 1148;
 inline constexpr int kDirectionLeft = 1149;
 inline constexpr int kDirectionRight = 1150;
 inline constexpr int kDarkenAll = 1156;
+inline constexpr int kDarkenAllStatic = 1157;  // the label of "all keys off"
 inline constexpr int kToolStatic = 1163;
 inline constexpr int kTool1 = 1164;
 inline constexpr int kTool2 = 1165;

@@ -90,6 +90,7 @@ std::vector<SkinControl> BuildMain() {
   c.push_back(Control(M::kDarkenAll, "CONTROL_HXsjsStaPic"));
   c.push_back(Control(M::kLightAllStatic, "CONTROL_LEDsjsStatic"));
   c.push_back(Control(M::kLightAll, "CONTROL_LEDsjsStaPic"));
+  c.push_back(Control(M::kDarkenAllStatic, "CONTROL_HXsjsOffStatic"));
   for (const char* key : {"CONTROL_JTysStatic", "CONTROL_JTysButton", "CONTROL_USERysStatic", "CONTROL_USERysButton",
                           "CONTROL_USERjsStatic", "CONTROL_USERjsButton"})
     c.push_back(Control(ids::kNoControl, key));
@@ -317,7 +318,7 @@ std::vector<std::string> LightingBitmapFiles() {
   std::vector<std::string> names;
   for (int level = 0; level <= 24; ++level) names.push_back(BrightnessBitmap(level));
   for (int position = 0; position <= 4; ++position) names.push_back(SpeedBitmap(position));
-  for (const char* n : {"dengup", "dengdown", "sjsup", "sjsdown", "user1up", "user1down", "user2up", "user2down",
+  for (const char* n : {"dengup", "dengdown", "sjsup", "sjsdown", "ledsjsup", "ledsjsdown", "user1up", "user1down", "user2up", "user2down",
                         "leftup", "leftdown", "rightup", "rightdown", "upup", "updown", "downup", "downdown",
                         "kuosan", "kuosandown", "julong", "julongdown"})
     names.push_back(std::string(n) + ".bmp");
