@@ -274,8 +274,13 @@ LightingPlan LightingState::SelectUserMode(int position, bool editing_on) {
   values_.user_mode = uint8_t(std::clamp(position, 0, kUserModes - 1));
   LightingPlan plan;
   if (editing_on) plan = WriteField(LightingRecord::kUserModeByte, values_.user_mode);
-  if (has_pages_) Append(plan, Framed(PageReadPlan()));
+  Append(plan, PageRereadPlan());
   return plan;
+}
+
+LightingPlan LightingState::PageRereadPlan() const {
+  if (!has_pages_) return {};
+  return Framed(PageReadPlan());
 }
 
 LightingPlan LightingState::SetAllKeys(bool lit) {

@@ -157,6 +157,8 @@ class LightingState {
   // User mode u := position; byte 3 is written only while per-key editing is on; then page p is
   // read again.
   LightingPlan SelectUserMode(int position, bool editing_on);
+  // Page p read again (four chunks of 54 bytes, framed); nothing on a keyboard without pages.
+  LightingPlan PageRereadPlan() const;
   // Mask u of page p all lit or all dark, written as one 21-byte page write.
   LightingPlan SetAllKeys(bool lit);
   // Paints one button in the user mode with the paint tool. Nothing (empty plan, no change)

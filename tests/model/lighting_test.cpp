@@ -215,6 +215,8 @@ TEST(LightingPlans, UserModeAllKeysAndPainting) {
                                   {K::ReadColourPage, 364, 54, {}}, {K::ReadColourPage, 418, 54, {}},
                                   kEnd}));
   EXPECT_EQ(state.SelectUserMode(2, false).size(), 6u);  // page read only, byte 3 left alone
+  EXPECT_EQ(state.PageRereadPlan(), LightingPlan(select.begin() + 3, select.end()));
+  EXPECT_TRUE(StateOffering({1, 5}, 1).PageRereadPlan().empty());  // no pages, nothing to read
   EXPECT_EQ(state.SetAllKeys(true),
             (LightingPlan{kBegin, {K::WriteColourPage, 256 + 42, 21, std::vector<uint8_t>(21, 0xFF)},
                           kEnd}));

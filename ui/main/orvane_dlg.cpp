@@ -21,6 +21,7 @@
 #include "ui/layout/dialog_layout.h"
 #include "ui/main/about_dialog.h"
 #include "ui/main/busy_indicator.h"
+#include "ui/main/lighting_panel.h"
 #include "ui/skin/gui_thread.h"
 #include "ui/skin/png_button.h"
 #include "ui/skin/resources.h"
@@ -84,6 +85,9 @@ COrvaneDlg::COrvaneDlg(MainDialogServices services, QWidget* parent)
   monitor_->SetKeyboardValueSinks(std::move(sinks));
   CreateTemplateControls();
   RegisterHandlers();
+  lighting_ = std::make_unique<CLightingPanel>(*this, services_.protocol, services_.languages, services_.settings,
+                                               [this] { RefreshKeyMatrix(); });
+  lighting_->BindHooks(hooks_);
   apply_pending_ = false;
 }
 

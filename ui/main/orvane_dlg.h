@@ -38,6 +38,7 @@ class QEventLoop;
 namespace orvane {
 
 class CBusyIndicator;
+class CLightingPanel;
 class CPngButton;
 
 // The main window's own IDs beyond the shared table: the simulated keyboard's tray commands.
@@ -161,6 +162,7 @@ class COrvaneDlg : public CBaseDialog, public IMainWindowHost {
   CPresenceMonitor& monitor() { return *monitor_; }
   CTrayIcon& tray() { return tray_; }
   CBusyIndicator* busyIndicator() const { return busy_.get(); }
+  CLightingPanel& lighting() const { return *lighting_; }
   CAboutDlg* about() const;
   int initialHideCounter() const { return initial_hide_; }
   int shownTrayIcon() const { return shown_icon_; }
@@ -224,6 +226,7 @@ class COrvaneDlg : public CBaseDialog, public IMainWindowHost {
   CTrayIcon tray_;
   bool tray_available_ = true;
   std::unique_ptr<CBusyIndicator> busy_;
+  std::unique_ptr<CLightingPanel> lighting_;  // bound to the lighting hooks
   AboutDialogSlot about_;
   std::map<int, QTimer*> timers_;
   std::map<std::string, QPixmap> pictures_;  // prepared state pictures by file name

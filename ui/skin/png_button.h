@@ -90,6 +90,7 @@ class CPngButton : public QAbstractButton {
   bool toggleOn() const { return toggle_on_; }
   bool frameMode() const { return frame_mode_; }
   int frameValue() const { return frame_value_; }
+  ColorRef frameColour() const { return frame_colour_; }
   int escapement() const { return escapement_; }
   bool rotated() const { return rotated_; }
   unsigned textFormat() const { return text_format_; }
