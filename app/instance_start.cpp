@@ -29,6 +29,15 @@ InstanceStart HandleCommandLine(const std::vector<std::string>& args, const std:
         start.end_process = true;
         return start;
       }
+    } else if (IsSwitch(arg, "/Update")) {
+      // Like /Kill: with a running instance, that instance opens its update dialog and this run
+      // ends; with none, this start goes on as a normal one.
+      const pid_t pid = system.FindProcess(bare_name);
+      if (pid != 0) {
+        system.SendRequest(pid, WM_MAIN_UPDATE, kCheckWordUpdate);
+        start.end_process = true;
+        return start;
+      }
     } else if (IsSwitch(arg, "/Start")) {
       start.start_silent = true;
     }

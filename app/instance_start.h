@@ -1,5 +1,6 @@
 // The command line and the single-instance rule of the program, decided before any window
-// exists: "/Kill" asks a running instance to shut down and ends this process, "/Start" keeps the
+// exists: "/Kill" asks a running instance to shut down and ends this process, "/Update" asks it
+// to open its firmware update dialog and ends this process, "/Start" keeps the
 // window closed when the keyboard is first seen, a second start asks the running instance to show
 // its window and ends, and a first start takes the instance lock and launches the companion
 // daemon. The operating-system side comes through IInstanceSystem, so the order of the steps is

@@ -38,9 +38,10 @@ namespace orvane {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: orvane [/Start] [/Kill] [--simulate[=STATE]] [--hid-root DIR]\n"
+    "usage: orvane [/Start] [/Kill] [/Update] [--simulate[=STATE]] [--hid-root DIR]\n"
     "  /Start               stay in the notification area when the keyboard is found\n"
     "  /Kill                end the running instance\n"
+    "  /Update              open the running instance's firmware update dialog\n"
     "  --simulate[=STATE]   use the built-in simulated keyboard; with STATE its memory is kept\n"
     "                       in that file\n"
     "  --hid-root DIR       look for the keyboard in DIR/sys and DIR/dev (orvane-simkbd's tree)\n";

@@ -44,6 +44,12 @@ int Apply(const ConfigContext& context, bool all_layers, CDeviceProtocol& device
   return WriteConfiguration(context, all_layers, device, prompt, texts);
 }
 
+bool SnapshotForApply(const ConfigContext& context) {
+  auto editing_lock = context.editing.Acquire();
+  auto device_lock = context.applied.Acquire();
+  return Snapshot(context.editing.Config(), context.applied.Config());
+}
+
 std::optional<ConfigurationWrite> PlanConfigurationWrite(const ProfileConfig& config,
                                                          const std::vector<int>& layers,
                                                          const KeyboardFacts& keyboard) {

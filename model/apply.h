@@ -32,6 +32,12 @@ namespace orvane {
 int Apply(const ConfigContext& context, bool all_layers, CDeviceProtocol& device, IPrompt& prompt,
           const ITextSource& texts);
 
+// Apply's first half on its own: the snapshot of the editing instance into the applied instance,
+// taking both locks in order and releasing them again. For callers that write on another thread
+// (the main window's busy write): snapshot here, then WriteConfiguration on the worker, which
+// needs only the device lock. False when no snapshot could be made (nothing to write then).
+bool SnapshotForApply(const ConfigContext& context);
+
 // Writes the applied instance into the keyboard:
 //  - the macro area with names when it fits the capacity, without names (then the notice
 //    "EXTRA_PROFILE_SPACE_TIGHT") when only that fits, and nothing at all (the notice

@@ -17,6 +17,9 @@ constexpr uint32_t WM_MAIN_PROFILE = 0x5452;     // checked
 constexpr uint32_t WM_MAIN_DEVICELOST = 0x4753;
 constexpr uint32_t WM_MAIN_LANGUAGE = 0x5041;    // checked
 constexpr uint32_t WM_SLIDER_MOVING = 0x28D1;
+// A start with "/Update" asks the running instance to open its firmware update dialog; the
+// window answers at once and opens the dialog afterwards, so that start does not wait for it.
+constexpr uint32_t WM_MAIN_UPDATE = 0x5544;      // checked
 
 // Check words: four letters packed big-endian into 32 bits ('E','X','I','T' -> 0x45584954).
 constexpr uint32_t CheckWord(char a, char b, char c, char d) {
@@ -33,6 +36,7 @@ constexpr uint32_t kCheckWordExit = 0x4C4C494B;  // "KILL"
 constexpr uint32_t kCheckWordInit = CheckWord('I', 'N', 'I', 'T');
 constexpr uint32_t kCheckWordLanguage = CheckWord('L', 'A', 'N', 'G');
 constexpr uint32_t kCheckWordShow = CheckWord('O', 'P', 'E', 'N');
+constexpr uint32_t kCheckWordUpdate = CheckWord('U', 'P', 'D', 'T');
 static_assert(kCheckWordExit == CheckWord('L', 'L', 'I', 'K') && kCheckWordInit == 0x494E4954 &&
               kCheckWordLanguage == 0x4C414E47 && kCheckWordShow == 0x4F50454E);
 

@@ -122,3 +122,37 @@ int ReloadFromKeyboard(const ConfigContext& context, CDeviceProtocol& device, co
 }
 
 }  // namespace orvane
+
+namespace orvane {
+
+namespace {
+
+int RunWrite(const WriteRunner& run, const std::function<int()>& write) { return run ? run(write) : write(); }
+
+}  // namespace
+
+int ApplyEdits(const ConfigContext& context, CDeviceProtocol& device, IPrompt& prompt, const ITextSource& texts,
+               const WriteRunner& run) {
+  auto editing_lock = context.editing.Acquire();
+  const int saved = SaveCacheFile(context.editing);
+  if (!SnapshotForApply(context)) return 0;
+  // The write needs only the device lock, which the snapshot has let go again.
+  const int written =
+      RunWrite(run, [&] { return WriteConfiguration(context, false, device, prompt, texts); });
+  return saved == 1 && written == 1 ? 1 : 0;
+}
+
+ImportResult ImportProfileFile(const ConfigContext& context, const std::string& path, CDeviceProtocol& device,
+                               IPrompt& prompt, const ITextSource& texts, const WriteRunner& run) {
+  if (ValidateProfileFile(path, prompt, texts) <= 0) return ImportResult::kInvalid;
+  auto editing_lock = context.editing.Acquire();
+  // The load replaces the instance as a whole and leaves it as it was when it fails, so nothing
+  // is discarded before the file has been read.
+  if (LoadProfileFile(context.editing, path) != 1) return ImportResult::kInvalid;
+  SaveCacheFile(context.editing);
+  if (!SnapshotForApply(context)) return ImportResult::kWriteFailed;
+  const int written = RunWrite(run, [&] { return WriteConfiguration(context, true, device, prompt, texts); });
+  return written == 1 ? ImportResult::kWritten : ImportResult::kWriteFailed;
+}
+
+}  // namespace orvane

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "device/protocol.h"
@@ -63,5 +64,26 @@ int CreateDefaultProfile(ProfileInstance& editing, const std::string& path, bool
 // and the Apply button disabled. Returns 1.
 int ReloadFromKeyboard(const ConfigContext& context, CDeviceProtocol& device, const ITextSource& texts,
                        IMainWindowLink& link);
+
+// Runs a keyboard write and returns its result: the main window runs it on a worker while it keeps
+// painting (ui/main/busy_indicator.h); empty runs it in place.
+using WriteRunner = std::function<int(const std::function<int()>& write)>;
+
+// The Apply command's work: under the editing lock, SaveCacheFile, then the snapshot and the write
+// of the keyboard's current profile (model/apply.h). 1 only when both the save and the write
+// succeeded; the caller clears its pending mark on 1 and keeps it otherwise.
+int ApplyEdits(const ConfigContext& context, CDeviceProtocol& device, IPrompt& prompt, const ITextSource& texts,
+               const WriteRunner& run = {});
+
+// Restoring a profile file (the main window's import): ValidateProfileFile; then, under the editing
+// lock, the file replaces the editing instance (LoadProfileFile), the cache file is saved and all
+// three on-board profiles are written.
+enum class ImportResult {
+  kInvalid,       // refused by validation or unreadable: the editing instance is unchanged
+  kWriteFailed,   // loaded (and the cache saved as far as it could be), but the keyboard write failed
+  kWritten,       // loaded and written to all three on-board profiles
+};
+ImportResult ImportProfileFile(const ConfigContext& context, const std::string& path, CDeviceProtocol& device,
+                               IPrompt& prompt, const ITextSource& texts, const WriteRunner& run = {});
 
 }  // namespace orvane

@@ -44,6 +44,23 @@ bool AppSettings::WriteFlip(const std::string& value) {
   return WriteProfileString(kProfilesSection, kFlipValue, NormaliseFlag(value));
 }
 
+bool AppSettings::FlipOn() const {
+  const std::string text = Flip();
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  // Leading digits only, and only whether any of them is not zero: no overflow to care about.
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+    if (text[i] != '0') return true;
+  return false;
+}
+
+bool AppSettings::ToggleFlip() {
+  const bool next = !FlipOn();
+  WriteFlip(next ? "1" : "0");
+  return next;
+}
+
 std::string AppSettings::RecordDelay(const ITextSource& texts) const {
   return ReadProfileString(kProfilesSection, texts.Text("MACRO_ACTION_RECORD_DELAY"), "0");
 }

@@ -39,6 +39,13 @@ class AppSettings {
   // "Flip": "0" or "1"; anything else is written as "0".
   std::string Flip() const;
   bool WriteFlip(const std::string& value);
+  // The keyboard picture's reading of "Flip", done afresh at each use: the text as a decimal
+  // number (leading digits, as the framework's integer reads do; no digits reads 0); any number
+  // but 0 shows the second key block, so "7" counts as 1.
+  bool FlipOn() const;
+  // A flip button: writes "1" when the setting reads 0 and "0" otherwise ("7" becomes "0").
+  // Returns the state now in force (the written one, even when the store lost the write).
+  bool ToggleFlip();
 
   // The macro panel's record-delay option; its value name is the current language's text of
   // "MACRO_ACTION_RECORD_DELAY". Our language files give that key the same text in every language,

@@ -78,6 +78,19 @@ TEST(CommandLine, KillSendsTheExitRequestAndEndsBeforeLaterArguments) {
   EXPECT_EQ(none.log, (Log{"find orvane", "mutex", "daemon"}));
 }
 
+TEST(CommandLine, UpdateAsksTheRunningInstanceForItsUpdateDialog) {
+  FakeSystem s;
+  s.found = 4242;
+  InstanceStart r = HandleCommandLine({"/UPDATE"}, "orvane", s);
+  EXPECT_TRUE(r.end_process);
+  EXPECT_EQ(s.log, (Log{"find orvane", "send 4242 5544 55504454"}));
+  // No running instance: a normal first start.
+  FakeSystem none;
+  r = HandleCommandLine({"/Update"}, "orvane", none);
+  EXPECT_FALSE(r.end_process);
+  EXPECT_EQ(none.log, (Log{"find orvane", "mutex", "daemon"}));
+}
+
 TEST(CommandLine, ASecondStartAsksTheFirstToShowItself) {
   FakeSystem s;
   s.mutex = CInstanceMutex::State::Existing;

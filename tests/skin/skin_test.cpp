@@ -119,8 +119,20 @@ TEST(SkinLayout, LayoutFilesHoldEveryKeyTheDialogsRead) {
     EXPECT_EQ(main.Get("SCREEN", std::string(key), "").rfind("https://", 0), 0u) << key;
 }
 
+// F1 to F4 and the flip keys D1 to D6 share one place; only one of the two blocks is ever shown.
+bool FlipBlocks(const std::string& a, const std::string& b) {
+  auto f_key = [](const std::string& key) {
+    for (uint16_t code : {0x03B, 0x03C, 0x03D, 0x03E})
+      if (key == layout::KeyButtonKey(code)) return true;
+    return false;
+  };
+  auto d_key = [](const std::string& key) { return key.rfind("KEY_D", 0) == 0; };
+  return (f_key(a) && d_key(b)) || (d_key(a) && f_key(b));
+}
+
 TEST(SkinLayout, ImageButtonsOfTheMainWindowDoNotOverlap) {
   // Includes the 104 key buttons; an overlap would let one key's face paint over another's.
+  // The two flip blocks are the exception: they take turns at the same place.
   std::vector<std::pair<std::string, Rect>> buttons;
   for (const layout::SkinControl& c : layout::Controls(SkinDialog::Main)) {
     if (c.placement != layout::Placement::Button && c.placement != layout::Placement::ButtonFrom) continue;
@@ -134,8 +146,18 @@ TEST(SkinLayout, ImageButtonsOfTheMainWindowDoNotOverlap) {
   EXPECT_EQ(keys, layout::kKeyButtonCount);
   for (size_t i = 0; i < buttons.size(); ++i)
     for (size_t j = i + 1; j < buttons.size(); ++j)
-      EXPECT_FALSE(buttons[i].second.Intersects(buttons[j].second))
+      EXPECT_EQ(buttons[i].second.Intersects(buttons[j].second) && !FlipBlocks(buttons[i].first, buttons[j].first),
+                false)
           << buttons[i].first << " overlaps " << buttons[j].first;
+  // D1 to D6 lie between Esc and F5, in one row with F1 to F4.
+  const Rect esc = RectOf(SkinDialog::Main, "BUTTONINFO", layout::KeyButtonKey(0x001));
+  const Rect f5 = RectOf(SkinDialog::Main, "BUTTONINFO", layout::KeyButtonKey(0x03F));
+  for (int n = 1; n <= 6; ++n) {
+    const Rect d = RectOf(SkinDialog::Main, "BUTTONINFO", layout::FlipKeyKey(n));
+    EXPECT_GE(d.x, esc.x + esc.w) << n;
+    EXPECT_LE(d.x + d.w, f5.x) << n;
+    EXPECT_EQ(d.y, esc.y) << n;
+  }
 }
 
 TEST(SkinPictures, EveryPictureExistsWithItsDialogsSize) {
@@ -205,10 +227,31 @@ TEST(SkinPictures, FacesDifferByStateAndLineUpWithTheBackground) {
       return it->second;
     };
     for (const layout::SkinControl& c : layout::Controls(d)) {
-      if (c.placement != layout::Placement::Button) continue;
+      const bool own_place = c.placement == layout::Placement::ButtonFrom && !c.picture_key.empty();
+      if (c.placement != layout::Placement::Button && !own_place) continue;
       Rect r = RectOf(d, "BUTTONINFO", c.key);
       if (r.x == 1 && r.y == 1) continue;
       layout::FaceFiles files = layout::FaceFilesOf(c.faces);
+      // A flip block's place shows neither block in the background: the keys there are faces
+      // of whichever block is shown, never a seam of the other one.
+      bool shared = false;
+      for (const layout::SkinControl& o : layout::Controls(d))
+        shared = shared || FlipBlocks(c.key, o.key);
+      if (shared) {
+        const QImage under = background.copy(r.x, r.y, r.w, r.h);
+        // The flip keys' faces are cut at their own place, below the dialog in each picture.
+        if (own_place) {
+          const Rect at = RectOf(d, "BUTTONINFO2", c.picture_key);
+          EXPECT_EQ(at.w, r.w) << c.key;
+          EXPECT_EQ(at.h, r.h) << c.key;
+          EXPECT_GE(at.y, DialogSize(d).height()) << c.key;
+          r = at;
+        }
+        const QImage normal = Face(picture(files[0]), r);
+        EXPECT_GT(MeanDifference(normal, under), 8.0) << c.key << ": the background shows a key at the shared place";
+        EXPECT_GT(MeanDifference(normal, Face(picture(files[size_t(SkinRole::Selected)]), r)), 1.0) << c.key;
+        continue;
+      }
       QImage normal = Face(picture(files[0]), r);
       const bool static_face = c.key == "KALVEN_VER" || c.key == "CONTROL_MASK" || c.key == "CONTROL_TITLE";
       QImage under = background.copy(r.x, r.y, r.w, r.h);
@@ -316,6 +359,32 @@ TEST(SkinGenerator, LayoutSourceErrorsAreReportedWithTheirLine) {
     std::string error;
     EXPECT_FALSE(skingen::ParseSkinSource(c.text, source, error)) << c.text;
     EXPECT_NE(error.find(c.line), std::string::npos) << c.text << " -> " << error;
+  }
+  // Legends: "|" splits upper from lower, "_" is a blank, a backslash takes the next character.
+  struct Legend {
+    const char* text;
+    const char* upper;
+    const char* lower;
+  };
+  const Legend legends[] = {
+      {"\\_|-", "_", "-"},    {"\\||\\\\", "|", "\\"}, {"Caps_Lock", "", "Caps Lock"},
+      {"_", "", " "},         {"~|`", "~", "`"},       {"a\\b", "", "ab"},
+  };
+  for (const Legend& l : legends) {
+    std::string upper, lower, why;
+    ASSERT_TRUE(skingen::ParseLegend(l.text, upper, lower, why)) << l.text << ": " << why;
+    EXPECT_EQ(upper, l.upper) << l.text;
+    EXPECT_EQ(lower, l.lower) << l.text;
+  }
+  for (const char* bad : {"a|b|c", "x\\"}) {
+    std::string upper, lower, why;
+    EXPECT_FALSE(skingen::ParseLegend(bad, upper, lower, why)) << bad;
+  }
+  {
+    skingen::SkinSource broken;
+    std::string error;
+    EXPECT_FALSE(skingen::ParseSkinSource("dialog Main 100 100\nkeyboard 0 0 40 4\nrow 0 00C:a|b|c\n", broken, error));
+    EXPECT_NE(error.find("line 3"), std::string::npos) << error;
   }
   // Key rows become buttons named after the key index, placed by unit and gap.
   skingen::SkinSource source;

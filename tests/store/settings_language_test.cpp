@@ -131,6 +131,18 @@ TEST(AppSettings, DefaultsNormalisationAndPerLanguageRecordDelay) {
   EXPECT_TRUE(settings.WriteFlip("2"));
   EXPECT_EQ(settings.Flip(), "0");
   EXPECT_EQ(reg.ReadString("Software\\Orvane_Quorlan\\VELMORA Q5\\PROFILES", "Flip"), "0");
+  // The key picture reads the text as a number: any number but 0 is on; a toggle writes 0 or 1.
+  const std::pair<const char*, bool> readings[] = {{"0", false}, {"1", true},  {"7", true},   {" 12x", true},
+                                                   {"00", false}, {"-3", true}, {"abc", false}, {"", false}};
+  for (const auto& [text, on] : readings) {
+    ASSERT_TRUE(settings.WriteProfileString(kProfilesSection, kFlipValue, text));
+    EXPECT_EQ(settings.FlipOn(), on) << '"' << text << '"';
+  }
+  ASSERT_TRUE(settings.WriteProfileString(kProfilesSection, kFlipValue, "7"));
+  EXPECT_FALSE(settings.ToggleFlip());
+  EXPECT_EQ(settings.Flip(), "0");
+  EXPECT_TRUE(settings.ToggleFlip());
+  EXPECT_EQ(settings.Flip(), "1");
 
   MapTextSource english, russian;
   english.Set("TEXT", "MACRO_ACTION_RECORD_DELAY", "Record delays");

@@ -121,9 +121,10 @@ void Kit::Face(QPainter& p, const QRect& r, const std::string& style, const std:
     return s;
   };
   if (style == "key") {
-    Keycap(p, r, QString::fromStdString(arg(0)), v, false);
+    // Key rows give the lower legend and then the upper one, already decoded.
+    Keycap(p, r, QString::fromStdString(arg(1)), QString::fromStdString(arg(0)), v, false);
   } else if (style == "gkey") {
-    Keycap(p, r, QString::fromStdString(arg(0)), v, true);
+    Keycap(p, r, QString(), QString::fromStdString(arg(0)), v, true);
   } else if (style == "pill") {
     Pill(p, r, v, false);
   } else if (style == "primary") {
@@ -137,6 +138,8 @@ void Kit::Face(QPainter& p, const QRect& r, const std::string& style, const std:
     Lock(p, r, QString::fromStdString(arg(0)), v);
   } else if (style == "logo") {
     Logo(p, r, v);
+  } else if (style == "pictogram" || style == "pictogramprimary") {
+    Pictogram(p, r, arg(0), v, style == "pictogramprimary");
   } else if (style == "labelled" || style == "labelledprimary") {
     Labelled(p, r, arg(0), text_from(1), v, style == "labelledprimary");
   } else if (style == "tab") {
@@ -154,7 +157,8 @@ void Kit::Face(QPainter& p, const QRect& r, const std::string& style, const std:
   // another picture.
 }
 
-void Kit::Keycap(QPainter& p, const QRect& r, const QString& legend, Visual v, bool gkey) const {
+void Kit::Keycap(QPainter& p, const QRect& r, const QString& upper, const QString& lower, Visual v,
+                 bool gkey) const {
   QRectF body = Crisp(r);
   QColor edge = t_.capEdge, top0 = t_.capTop, top1 = t_.cap, ink = gkey ? Mix(t_.dim, t_.accent, 0.35) : t_.text;
   QColor outline = Mix(t_.capEdge, QColor(0, 0, 0), 0.3);
@@ -209,15 +213,7 @@ void Kit::Keycap(QPainter& p, const QRect& r, const QString& legend, Visual v, b
     p.restore();
   }
   QRectF text_box = top.adjusted(2, 1, -2, -1);
-  QString upper, lower = legend;
-  int bar = legend.indexOf(QLatin1Char('|'));
-  if (bar >= 0) {
-    upper = legend.left(bar);
-    lower = legend.mid(bar + 1);
-  }
-  upper.replace(QLatin1Char('_'), QLatin1Char(' '));
-  lower.replace(QLatin1Char('_'), QLatin1Char(' '));
-  if (!upper.isEmpty()) {
+  if (!upper.trimmed().isEmpty()) {
     QColor up_ink = v == Visual::Disabled ? t_.faint : Mix(ink, t_.card, 0.35);
     CenteredText(p, QRectF(text_box.left(), text_box.top(), text_box.width(), text_box.height() / 2 + 1), upper,
                  UiFont(10), up_ink, Qt::AlignHCenter | Qt::AlignBottom);
@@ -339,6 +335,15 @@ void Kit::Logo(QPainter& p, const QRect& r, Visual v) const {
   f.setLetterSpacing(QFont::AbsoluteSpacing, 2.5);
   CenteredText(p, QRectF(cap.right() + 9, r.top(), r.right() - cap.right() - 9, r.height()), QStringLiteral("ORVANE"),
                f, ink, Qt::AlignVCenter | Qt::AlignLeft);
+}
+
+void Kit::Pictogram(QPainter& p, const QRect& r, const std::string& icon, Visual v, bool primary) const {
+  Pill(p, r, v, primary);
+  QColor ink = primary ? QColor(255, 255, 255) : t_.text;
+  if (v == Visual::Pressed && !primary) ink = t_.accent;
+  if (v == Visual::Disabled) ink = t_.faint;
+  const double s = std::min(18.0, r.height() * 0.52);
+  Icon(p, icon, QRectF(r.center().x() + 0.5 - s / 2, r.center().y() + 0.5 - s / 2, s, s), ink);
 }
 
 void Kit::Labelled(QPainter& p, const QRect& r, const std::string& icon, const QString& text, Visual v,
@@ -499,6 +504,25 @@ void Kit::Icon(QPainter& p, const std::string& name, const QRectF& r, const QCol
     p.drawPath(e);
     p.drawLine(P(-0.35, -0.35), P(0.35, 0.35));
     p.drawLine(P(-0.15, 0.65), P(0.8, 0.65));
+  } else if (name == "check") {
+    QPainterPath t;
+    t.moveTo(P(-0.7, 0.05));
+    t.lineTo(P(-0.2, 0.55));
+    t.lineTo(P(0.75, -0.5));
+    pen.setWidthF(lw * 1.25);
+    p.setPen(pen);
+    p.drawPath(t);
+  } else if (name == "apply") {
+    // An arrow into a tray: the settings go into the keyboard.
+    p.drawLine(P(0, -0.85), P(0, 0.25));
+    p.drawLine(P(-0.4, -0.15), P(0, 0.25));
+    p.drawLine(P(0.4, -0.15), P(0, 0.25));
+    QPainterPath t;
+    t.moveTo(P(-0.8, 0.2));
+    t.lineTo(P(-0.8, 0.8));
+    t.lineTo(P(0.8, 0.8));
+    t.lineTo(P(0.8, 0.2));
+    p.drawPath(t);
   } else if (name == "plus") {
     p.drawLine(P(-0.6, 0), P(0.6, 0));
     p.drawLine(P(0, -0.6), P(0, 0.6));

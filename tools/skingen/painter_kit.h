@@ -66,12 +66,14 @@ class Kit {
   QImage ProgramIcon(int resource, int size) const;
 
  private:
-  void Keycap(QPainter& p, const QRect& r, const QString& legend, Visual v, bool gkey) const;
+  // upper is empty for a key with one legend.
+  void Keycap(QPainter& p, const QRect& r, const QString& upper, const QString& lower, Visual v, bool gkey) const;
   void Pill(QPainter& p, const QRect& r, Visual v, bool primary) const;
   void IconButton(QPainter& p, const QRect& r, const std::string& icon, Visual v) const;
   void Chip(QPainter& p, const QRect& r, const QString& label, Visual v) const;
   void Lock(QPainter& p, const QRect& r, const QString& label, Visual v) const;
   void Logo(QPainter& p, const QRect& r, Visual v) const;
+  void Pictogram(QPainter& p, const QRect& r, const std::string& icon, Visual v, bool primary) const;
   void Labelled(QPainter& p, const QRect& r, const std::string& icon, const QString& text, Visual v,
                 bool primary) const;
   void Tab(QPainter& p, const QRect& r, Visual v) const;

@@ -46,6 +46,39 @@ std::string Join(const std::vector<std::string>& t, size_t from) {
   return s;
 }
 
+}  // namespace
+
+bool ParseLegend(const std::string& text, std::string& upper, std::string& lower, std::string& error) {
+  upper.clear();
+  lower.clear();
+  std::string part;
+  bool split = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\\') {
+      if (i + 1 == text.size()) {
+        error = "legend '" + text + "' ends in a lone backslash";
+        return false;
+      }
+      part += text[++i];
+    } else if (c == '|') {
+      if (split) {
+        error = "legend '" + text + "' has two '|' (write \\| for a bar)";
+        return false;
+      }
+      split = true;
+      upper = part;
+      part.clear();
+    } else {
+      part += c == '_' ? ' ' : c;
+    }
+  }
+  lower = part;
+  return true;
+}
+
+namespace {
+
 struct Keyboard {
   double x = 0, y = 0, unit = 0, gap = 0;
   bool set = false;
@@ -104,7 +137,12 @@ bool ParseRow(const std::vector<std::string>& t, const Keyboard& kb, int line, D
     item.rect.w = int(std::lround(width * kb.unit - kb.gap));
     item.rect.h = int(std::lround(height * kb.unit - kb.gap));
     item.style = "key";
-    item.args.push_back(legend);
+    std::string upper, lower, why;
+    if (!ParseLegend(legend, upper, lower, why)) {
+      error = why;
+      return false;
+    }
+    item.args = {lower, upper};
     item.line = line;
     dialog.items.push_back(item);
     column += width;

@@ -35,6 +35,12 @@ struct SkinSource {
   std::vector<DialogSource> dialogs;
 };
 
+// A key's legend as the key rows write it: "|" separates the upper from the lower legend, "_"
+// stands for a blank, and a backslash takes the next character as it is ("\_" an underscore,
+// "\|" a bar, "\\" a backslash). A legend without "|" has only the lower part. False (with the
+// reason) for a second separator or a backslash at the end.
+bool ParseLegend(const std::string& text, std::string& upper, std::string& lower, std::string& error);
+
 // Parses the source text; on a malformed line returns false with "line N: reason" in error.
 bool ParseSkinSource(const std::string& text, SkinSource& out, std::string& error);
 

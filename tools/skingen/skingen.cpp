@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QPainter>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -203,6 +204,10 @@ class DialogRenderer {
       if (item.kind != "btn") continue;
       const layout::SkinControl* c = layout::FindControl(dialog_, item.key);
       if (c == nullptr) continue;
+      // Buttons that share their place with buttons whose faces are drawn elsewhere (the two flip
+      // blocks) are never shown together with them: the background shows neither, so the gaps of
+      // whichever block is shown stay clean.
+      if (picture.empty() && SharesPlace(item)) continue;
       Visual visual = Visual::Normal;
       Variant variant = VariantOf(c->faces);
       std::vector<Faces> sets{c->faces};
@@ -235,13 +240,42 @@ class DialogRenderer {
     for (const Item& item : src_.items) {
       if (item.kind != "pic") continue;
       const layout::SkinControl* c = layout::FindControl(dialog_, item.key);
-      if (c == nullptr || layout::FaceFilesOf(c->faces)[0] != picture) continue;
+      if (c == nullptr) continue;
+      if (c->faces != Faces::MainArrow) {
+        // A button's faces drawn at a place of their own, in each state picture of its set.
+        const layout::FaceFiles files = layout::FaceFilesOf(c->faces);
+        const bool colour = picture == "main_color0.jpg" || picture == "main_color1.jpg";
+        if (!colour && std::find(files.begin(), files.end(), picture) == files.end()) continue;
+        const Visual visual = picture == "main_color1.jpg" ? Visual::Selected
+                              : colour                     ? Visual::Normal
+                                                           : VisualOfRoles(files, picture);
+        kit_.Face(p, QRect(item.rect.x, item.rect.y, item.rect.w, item.rect.h), item.style, item.args, visual,
+                  VariantOf(c->faces));
+        continue;
+      }
+      if (layout::FaceFilesOf(c->faces)[0] != picture) continue;
       QRect r(item.rect.x, item.rect.y, item.rect.w, item.rect.h);
       p.fillRect(r, kit_.theme().card);
       kit_.Icon(p, item.style, QRectF(r).adjusted(3, 3, -3, -3),
                 !item.args.empty() && item.args[0] == "accent" ? kit_.theme().accent : kit_.theme().faint);
     }
     return img;
+  }
+
+  // True for a button whose faces are cut at a place of their own, and for a button whose
+  // rectangle meets such a button's.
+  bool SharesPlace(const Item& item) const {
+    auto faces_elsewhere = [this](const Item& i) {
+      const layout::SkinControl* c = layout::FindControl(dialog_, i.key);
+      return c != nullptr && !c->picture_key.empty();
+    };
+    if (faces_elsewhere(item)) return true;
+    const QRect r(item.rect.x, item.rect.y, item.rect.w, item.rect.h);
+    for (const Item& other : src_.items) {
+      if (&other == &item || other.kind != "btn" || !faces_elsewhere(other)) continue;
+      if (r.intersects(QRect(other.rect.x, other.rect.y, other.rect.w, other.rect.h))) return true;
+    }
+    return false;
   }
 
   // Pure white outside the rounded window, black inside; hard edges, as the window's region is

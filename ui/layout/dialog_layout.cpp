@@ -56,6 +56,12 @@ std::vector<SkinControl> BuildMain() {
   c.push_back(Button(M::kFn, "KEY_FN", Faces::MainSelectable));
   for (int n = 1; n <= 9; ++n) c.push_back(Button(GKeyButtons()[size_t(n - 1)], GKeyKey(n), Faces::MainSelectable));
   for (const KeyButton& k : KeyButtons()) c.push_back(Button(k.controlId, KeyButtonKey(k.code), Faces::MainSelectable));
+  // The flip keys, where F1 to F4 are; only one of the two blocks is shown at a time.
+  for (int n = 1; n <= int(M::kFlipKeys.size()); ++n) {
+    c.push_back({M::kFlipKeys[size_t(n - 1)], kButtons, FlipKeyKey(n), Placement::ButtonFrom, Faces::MainSelectable,
+                 FlipKeyFaceKey(n)});
+    c.push_back({ids::kNoControl, kSectionPictures, FlipKeyFaceKey(n), Placement::Picture, Faces::MainSelectable});
+  }
   // Lock indicators.
   c.push_back(Button(M::kCapsLock, "LOCK_CAPS", Faces::MainLock));
   c.push_back(Button(M::kNumLock, "LOCK_NUM", Faces::MainLock));
@@ -278,6 +284,28 @@ std::vector<Faces> AlternateFaces(SkinDialog dialog, std::string_view key) {
   return {};
 }
 
+std::string_view PictogramTooltipKey(SkinDialog dialog, std::string_view key) {
+  struct Tip {
+    SkinDialog dialog;
+    std::string_view key, text;
+  };
+  static constexpr Tip kTips[] = {
+      {SkinDialog::Profile, "FUNC_ADD", "PROFILE_ADD_PROMPT"},
+      {SkinDialog::Profile, "FUNC_LOAD", "PROFILE_LOAD_PROMPT"},
+      {SkinDialog::Profile, "FUNC_DELETE", "PROFILE_DELETE_PROMPT"},
+      {SkinDialog::Profile, "CONTROL_OK", "PROFILE_OK"},
+      {SkinDialog::Profile, "CONTROL_CANCEL", "PROFILE_CANCLE"},
+      {SkinDialog::Profile, "CONTROL2_APPLY", "PROFILE_APPLY"},
+      {SkinDialog::Update, "CONTROL_OPENButton", "UPDATE_OPEN_PROMPT"},
+      {SkinDialog::Update, "CONTROL_BACKUPButton", "UPDATE_BACKUP_PROMPT"},
+      {SkinDialog::Update, "CONTROL_CUPButton", "UPDATE_CANCEL_PROMPT"},
+      {SkinDialog::Update, "CONTROL_UPButton", "UPDATE_START_PROMPT"},
+  };
+  for (const Tip& t : kTips)
+    if (t.dialog == dialog && t.key == key) return t.text;
+  return {};
+}
+
 const std::array<KeyButton, kKeyButtonCount>& KeyButtons() { return orvane::KeyButtons(); }
 const std::array<int, orvane::kGKeyCount>& GKeyButtons() { return orvane::GKeyButtons(); }
 
@@ -288,6 +316,8 @@ std::string KeyButtonKey(uint16_t code) {
 }
 
 std::string GKeyKey(int n) { return "FUNC_G" + std::to_string(n); }
+std::string FlipKeyKey(int n) { return "KEY_D" + std::to_string(n); }
+std::string FlipKeyFaceKey(int n) { return "FACE_D" + std::to_string(n); }
 
 std::vector<std::string> StatePictureFiles(SkinDialog dialog) {
   std::vector<std::string> names;

@@ -71,6 +71,9 @@ struct SkinControl {
   std::string key;          // layout key
   Placement placement;
   Faces faces;              // Faces::None for plain controls and picture offsets
+  // ButtonFrom whose faces are cut at a fixed place of its state pictures: the key of that place
+  // in BUTTONINFO2 (empty for the arrows, whose place follows the flip setting).
+  std::string picture_key = {};
 };
 
 // Every control a dialog places, in the order the dialog places them.
@@ -93,12 +96,21 @@ const std::array<int, orvane::kGKeyCount>& GKeyButtons();
 std::string KeyButtonKey(uint16_t code);
 // "FUNC_G%d", n = 1 to 9.
 std::string GKeyKey(int n);
+// The flip keys D1 to D6 (n = 1 to 6) share their place in the picture with F1 to F4, so their
+// faces are drawn elsewhere in the state pictures: "KEY_D%d" places the button, "FACE_D%d" (in
+// BUTTONINFO2) is where its faces are cut.
+std::string FlipKeyKey(int n);
+std::string FlipKeyFaceKey(int n);
 
 // Section SCREEN of the main window also names the three link addresses.
 inline constexpr std::array<std::string_view, 3> kMainLinkKeys = {"Link", "Facebook_Link", "Twitter_Link"};
 // The arrow buttons' picture keys in BUTTONINFO2 ("%s%d" with 1).
 inline constexpr std::array<std::string_view, 4> kArrowPictureKeys = {"UP_ARROW_LEFT1", "DOWN_ARROW_LEFT1",
                                                                       "UP_ARROW_RIGHT1", "DOWN_ARROW_RIGHT1"};
+
+// The language key of the tooltip of a button whose face is a pictogram instead of words (the
+// profile manager's and the update dialog's buttons), or "" for a button with no pictogram.
+std::string_view PictogramTooltipKey(SkinDialog dialog, std::string_view key);
 
 // Every state picture a dialog prepares (JPEG), each name once.
 std::vector<std::string> StatePictureFiles(SkinDialog dialog);

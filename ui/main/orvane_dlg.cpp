@@ -21,7 +21,9 @@
 #include "ui/layout/dialog_layout.h"
 #include "ui/main/about_dialog.h"
 #include "ui/main/busy_indicator.h"
+#include "ui/main/key_matrix.h"
 #include "ui/main/lighting_panel.h"
+#include "ui/main/main_commands.h"
 #include "ui/skin/gui_thread.h"
 #include "ui/skin/png_button.h"
 #include "ui/skin/resources.h"
@@ -88,6 +90,12 @@ COrvaneDlg::COrvaneDlg(MainDialogServices services, QWidget* parent)
   lighting_ = std::make_unique<CLightingPanel>(*this, services_.protocol, services_.languages, services_.settings,
                                                [this] { RefreshKeyMatrix(); });
   lighting_->BindHooks(hooks_);
+  matrix_ = std::make_unique<CKeyMatrix>(*this);
+  commands_ = std::make_unique<CMainCommands>(*this, *matrix_);
+  hooks_.place_key_buttons = [this] { matrix_->PlaceKeyButtons(); };
+  hooks_.refresh_key_matrix = [this] { matrix_->RefreshKeyMatrix(); };
+  hooks_.apply = [this] { commands_->ApplyConfiguration(); };
+  hooks_.help = [this] { commands_->Help(); };
   apply_pending_ = false;
 }
 
@@ -152,6 +160,14 @@ void COrvaneDlg::PlaceControls() {
         break;
       }
       case layout::Placement::ButtonFrom: {
+        if (!c.picture_key.empty()) {
+          // Faces cut at a place of their own (the flip keys D1 to D6).
+          const SkinPictures set{picture(faces[0]), picture(faces[1]), picture(faces[2]), picture(faces[3]),
+                                 picture(faces[4])};
+          PlaceSkinButtonFrom(static_cast<CPngButton*>(control), ini, section, c.key,
+                              std::string(layout::kSectionPictures), c.picture_key, set);
+          break;
+        }
         // The arrows start with the picture of the first flip state; the key matrix turns them.
         const std::string picture_key = std::string(c.id == m::kLeftArrow ? layout::kArrowPictureKeys[1]
                                                                           : layout::kArrowPictureKeys[3]);

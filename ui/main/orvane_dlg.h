@@ -5,9 +5,10 @@
 // the 208 named objects and ends the run with the ordered exit sequence.
 //
 // Every command and message goes through the dispatch tables of CBaseDialog, one handler per ID.
-// What later panels add plugs in through MainDialogHooks: the key matrix, the lighting panel
-// (prepare, load, rebuild, relabel, reread), the Apply command, the composite key dialog and the
-// profile manager (open, close). A hook left empty does nothing.
+// The window owns the keyboard picture (CKeyMatrix) and the main commands (CMainCommands) and binds
+// their hooks below. What other panels add plugs in through MainDialogHooks: the lighting panel
+// (prepare, load, rebuild, relabel, reread, painting), the composite key dialog and the profile
+// manager (open, close, the profile switch), the update dialog. A hook left empty does nothing.
 #pragma once
 
 #include <QPointer>
@@ -38,6 +39,8 @@ class QEventLoop;
 namespace orvane {
 
 class CBusyIndicator;
+class CKeyMatrix;
+class CMainCommands;
 class CLightingPanel;
 class CPngButton;
 
@@ -135,6 +138,10 @@ class COrvaneDlg : public CBaseDialog, public IMainWindowHost {
   ~COrvaneDlg() override;
 
   MainDialogHooks& hooks() { return hooks_; }
+  const MainDialogHooks& hooks() const { return hooks_; }
+  // The keyboard picture and the main commands (the window's own parts).
+  CKeyMatrix& keyMatrix() { return *matrix_; }
+  CMainCommands& commands() { return *commands_; }
 
   // The modal run: initialisation, then the window's event loop until the exit sequence ends it.
   // The window stays hidden until a show request.
@@ -227,6 +234,8 @@ class COrvaneDlg : public CBaseDialog, public IMainWindowHost {
   bool tray_available_ = true;
   std::unique_ptr<CBusyIndicator> busy_;
   std::unique_ptr<CLightingPanel> lighting_;  // bound to the lighting hooks
+  std::unique_ptr<CKeyMatrix> matrix_;
+  std::unique_ptr<CMainCommands> commands_;
   AboutDialogSlot about_;
   std::map<int, QTimer*> timers_;
   std::map<std::string, QPixmap> pictures_;  // prepared state pictures by file name

@@ -27,11 +27,18 @@ SkinRect PlaceSkinControl(QWidget* control, const std::string& ini_path, const s
 SkinRect PlaceSkinButtonFrom(CPngButton* button, const std::string& ini_path, const std::string& section,
                              const std::string& key, const std::string& picture_section,
                              const std::string& picture_key, const QPixmap* picture) {
+  return PlaceSkinButtonFrom(button, ini_path, section, key, picture_section, picture_key,
+                             SkinPictures::All(picture));
+}
+
+SkinRect PlaceSkinButtonFrom(CPngButton* button, const std::string& ini_path, const std::string& section,
+                             const std::string& key, const std::string& picture_section,
+                             const std::string& picture_key, const SkinPictures& pictures) {
   const SkinRect r = ReadSkinRect(ini_path, section, key);
   const SkinRect p = ReadSkinRect(ini_path, picture_section, picture_key);
   if (button == nullptr) return r;
   button->setGeometry(r.x, r.y, r.w, r.h);
-  button->SetSkinImages(p.x, p.y, SkinPictures::All(picture));
+  button->SetSkinImages(p.x, p.y, pictures);
   return r;
 }
 

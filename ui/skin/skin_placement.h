@@ -25,6 +25,10 @@ SkinRect PlaceSkinControl(QWidget* control, const std::string& ini_path, const s
 SkinRect PlaceSkinButtonFrom(CPngButton* button, const std::string& ini_path, const std::string& section,
                              const std::string& key, const std::string& picture_section,
                              const std::string& picture_key, const QPixmap* picture);
+// The same with a face per role: the five pictures are cut at the picture key's (x, y).
+SkinRect PlaceSkinButtonFrom(CPngButton* button, const std::string& ini_path, const std::string& section,
+                             const std::string& key, const std::string& picture_section,
+                             const std::string& picture_key, const SkinPictures& pictures);
 // Moves the control to the rectangle's (x, y), keeping its current size, and repaints it.
 SkinRect MoveSkinControl(QWidget* control, const std::string& ini_path, const std::string& section,
                          const std::string& key);

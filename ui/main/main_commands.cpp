@@ -1,0 +1,210 @@
+// The main window's commands.
+#include "ui/main/main_commands.h"
+
+#include <QCursor>
+#include <QFileDialog>
+#include <QMenu>
+#include <QShortcut>
+#include <QStringList>
+#include <QTimer>
+
+#include "model/key_matrix.h"
+#include "platform/paths.h"
+#include "platform/shell.h"
+#include "store/profile_store.h"
+#include "ui/main/busy_indicator.h"
+#include "ui/main/key_matrix.h"
+#include "ui/main/orvane_dlg.h"
+#include "ui/skin/png_button.h"
+#include "ui/skin/resources.h"
+
+namespace orvane {
+
+namespace {
+
+namespace m = ids::main;
+
+// The help page inside the help folder, and the parameter text the help and the logo area pass.
+constexpr const char* kHelpPage = "index.html";
+constexpr const char* kNullText = "NULL";
+
+// "(*.orv)|*.orv|(*.*)|*.*||" as Qt's name filters: one per description and pattern pair.
+QStringList QtFilters(const std::string& filter) {
+  const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+  QStringList out;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    if (parts[i].isEmpty()) break;
+    out << (parts[i].contains(QLatin1Char('(')) ? parts[i] : parts[i] + " (" + parts[i + 1] + ")");
+  }
+  return out;
+}
+
+}  // namespace
+
+CMainCommands::CMainCommands(COrvaneDlg& dialog, CKeyMatrix& matrix) : dialog_(dialog), matrix_(matrix) {
+  dialog_.OnCommand(m::kApply, [this] { ApplyConfiguration(); });
+  for (size_t n = 0; n < m::kProfileButtons.size(); ++n)
+    dialog_.OnCommand(m::kProfileButtons[n], [this, n] { SelectProfileButton(int(n)); });
+  dialog_.OnCommand(m::kProfiles, [this] {
+    if (dialog_.hooks().open_profile_manager) dialog_.hooks().open_profile_manager();
+  });
+  // The macro editor is the key dialog of G9, in its macro-only form.
+  dialog_.OnCommand(m::kMacro, [this] { matrix_.OpenComposite(GKeyButtons()[kGKeyCount - 1]); });
+  dialog_.OnCommand(m::kDefault, [this] { RestoreDefaults(); });
+  dialog_.OnCommand(m::kMenu, [this] { ShowBackupMenu(); });
+  dialog_.OnCommand(ids::menu::kBackupRestore, [this] { Restore(); });
+  dialog_.OnCommand(ids::menu::kBackupSave, [this] { Backup(); });
+  dialog_.OnCommand(m::kHelp, [this] { Help(); });
+  for (int id : {m::kLogoLink, m::kFacebookLink, m::kTwitterLink, m::kNetwork})
+    dialog_.OnCommand(id, [this, id] { OpenLink(id); });
+  dialog_.OnCommand(ids::menu::kUpdateCommand, [this] {
+    if (dialog_.hooks().open_update_dialog) dialog_.hooks().open_update_dialog();
+  });
+  // A later start with "/Update": answered at once, the dialog opens when the queue gets here.
+  dialog_.OnMessage(WM_MAIN_UPDATE, [this](uintptr_t wparam, intptr_t) -> intptr_t {
+    if (wparam != kCheckWordUpdate) return 0;
+    QTimer::singleShot(0, &dialog_, [this] { dialog_.DispatchCommand(ids::menu::kUpdateCommand); });
+    return 1;
+  });
+  auto* help = new QShortcut(QKeySequence(Qt::Key_F1), &dialog_);
+  QObject::connect(help, &QShortcut::activated, &dialog_, [this] { Help(); });
+
+  RegisterMenuResource(ids::menu::kBackup, MenuResource{{{{ids::menu::kBackupRestore, "Restore"},
+                                                           {ids::menu::kBackupSave, "Backup"},
+                                                           {0, ""}}}});
+}
+
+CMainCommands::~CMainCommands() = default;
+
+bool CMainCommands::PaintingMode() const {
+  const MainDialogHooks& hooks = dialog_.hooks();
+  return hooks.painting_mode && hooks.painting_mode();
+}
+
+void CMainCommands::ApplyConfiguration() {
+  const MainDialogServices& s = dialog_.services();
+  CBusyIndicator* busy = dialog_.busyIndicator();
+  if (!dialog_.IsApplyPending()) {
+    // Nothing to write; the indicator still goes through its start and stop.
+    RunBusy(busy, [] { return 1; });
+    return;
+  }
+  const int result = ApplyEdits(s.config, s.protocol, dialog_.prompt(), s.texts,
+                                [busy](const std::function<int()>& write) { return RunBusy(busy, write); });
+  if (result == 1) dialog_.SetApplyPending(false);
+}
+
+void CMainCommands::SelectProfileButton(int n) {
+  const MainDialogHooks& hooks = dialog_.hooks();
+  if (hooks.set_lighting_profile) hooks.set_lighting_profile(n);
+  if (hooks.load_lighting) hooks.load_lighting();
+  if (hooks.rebuild_lighting) hooks.rebuild_lighting();
+  // Per-key editing is switched off as its own switch does.
+  if (PaintingMode()) dialog_.DispatchCommand(m::kPerKeySwitch);
+  if (n == dialog_.services().protocol.CurrentProfile()) return;
+  if (!hooks.switch_profile || hooks.switch_profile(n) == 0) return;
+  for (size_t i = 0; i < m::kProfileButtons.size(); ++i)
+    if (CPngButton* b = dialog_.ControlAs<CPngButton>(m::kProfileButtons[i])) b->SetSelected(int(i) == n, true);
+  matrix_.ClearHighlights();
+}
+
+void CMainCommands::RestoreDefaults() {
+  const MainDialogServices& s = dialog_.services();
+  if (!dialog_.prompt().AskYesNo(s.texts.Text("MAIN_PROMPT_DEFAULT"))) return;
+  {
+    auto lock = s.config.editing.Acquire();
+    ProfileConfig& config = s.config.editing.Config();
+    const int layer = s.protocol.CurrentProfile();
+    // No profile the keyboard can name: nothing to clear, nothing to write.
+    if (!config.image || !ClearMatrixEntries(*config.image, layer)) return;
+    matrix_.RefreshEntries();
+    dialog_.SetApplyPending(true);
+  }
+  if (PaintingMode() && dialog_.hooks().reset_lighting) dialog_.hooks().reset_lighting();
+  for (int id : m::kReportRateButtons)
+    if (CPngButton* b = dialog_.ControlAs<CPngButton>(id)) b->SetSelected(id == m::kReportRate1, true);
+  ApplyConfiguration();
+}
+
+std::unique_ptr<QMenu> CMainCommands::BuildBackupMenu() {
+  std::unique_ptr<QMenu> menu = LoadMenuResource(ids::menu::kBackup);
+  if (!menu) return menu;
+  const ITextSource& texts = dialog_.services().texts;
+  for (QAction* action : menu->actions()) {
+    if (MenuCommand(action) == ids::menu::kBackupRestore) action->setText(QString::fromStdString(texts.Text("MENU_1")));
+    if (MenuCommand(action) == ids::menu::kBackupSave) action->setText(QString::fromStdString(texts.Text("MENU_2")));
+  }
+  return menu;
+}
+
+void CMainCommands::ShowBackupMenu() {
+  std::unique_ptr<QMenu> menu = BuildBackupMenu();
+  if (!menu) return;
+  const QPoint at = QCursor::pos();
+  QAction* chosen = run_menu_ ? run_menu_(*menu, at) : menu->exec(at);
+  if (const int command = MenuCommand(chosen); command != 0) dialog_.DispatchCommand(command);
+}
+
+void CMainCommands::Restore() {
+  const FileRequest request{false, kProfileDefaultExtension, "*.orv", kProfileFileFilter, false};
+  const std::optional<std::string> path = choose_file_ ? choose_file_(request) : ChooseWithQt(&dialog_, request);
+  if (!path) return;
+  const MainDialogServices& s = dialog_.services();
+  CBusyIndicator* busy = dialog_.busyIndicator();
+  const ImportResult result =
+      ImportProfileFile(s.config, *path, s.protocol, dialog_.prompt(), s.texts,
+                        [busy](const std::function<int()>& write) { return RunBusy(busy, write); });
+  if (result == ImportResult::kInvalid) {
+    dialog_.prompt().Notice(s.texts.Text("MAIN_PROMPT_INPORT"));
+    return;
+  }
+  matrix_.RefreshKeyMatrix();
+  // The file is in the editing instance either way; Apply stays offered until the keyboard
+  // holds it too.
+  dialog_.SetApplyPending(result != ImportResult::kWritten);
+}
+
+void CMainCommands::Backup() {
+  const FileRequest request{true, kProfileDefaultExtension, "*.orv", kProfileFileFilter, true};
+  const std::optional<std::string> path = choose_file_ ? choose_file_(request) : ChooseWithQt(&dialog_, request);
+  if (!path) return;
+  // Not reported, whatever the result.
+  SaveProfileFile(dialog_.services().config.editing, *path);
+}
+
+void CMainCommands::Help() {
+  const std::string& folder = dialog_.services().paths.help_folder;
+  Shell(ShellRequest{JoinPath(folder, kHelpPage), kNullText, folder});
+}
+
+void CMainCommands::OpenLink(int command) {
+  const std::array<std::string, 3>& links = dialog_.linkAddresses();
+  switch (command) {
+    case m::kLogoLink: Shell(ShellRequest{links[0], {}, {}}); break;
+    case m::kFacebookLink: Shell(ShellRequest{links[1], {}, {}}); break;
+    case m::kTwitterLink: Shell(ShellRequest{links[2], {}, {}}); break;
+    case m::kNetwork: Shell(ShellRequest{links[0], kNullText, kNullText}); break;
+    default: break;
+  }
+}
+
+int CMainCommands::Shell(const ShellRequest& request) const {
+  if (shell_) return shell_(request);
+  // Documents and links go to the desktop's opener, which takes no parameters or folder.
+  if (request.target.empty()) return kShellFileNotFound;
+  return ShellOpen(request.target);
+}
+
+std::optional<std::string> CMainCommands::ChooseWithQt(QWidget* parent, const FileRequest& request) {
+  QFileDialog box(parent);
+  box.setOption(QFileDialog::DontUseNativeDialog, true);
+  box.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  box.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  box.setNameFilters(QtFilters(request.filter));
+  box.setDefaultSuffix(QString::fromStdString(request.default_extension));
+  box.setOption(QFileDialog::DontConfirmOverwrite, !request.overwrite_prompt);
+  if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return std::nullopt;
+  return box.selectedFiles().front().toStdString();
+}
+
+}  // namespace orvane
