@@ -161,6 +161,16 @@ std::optional<std::string> ReadTextFile(const std::string& path, size_t max_size
   return file.ReadAllText(max_size, error);
 }
 
+bool AppendToFile(const std::string& path, const std::string& text) {
+  const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+            WriteAll(fd, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  if (close(fd) != 0) ok = false;
+  return ok;
+}
+
 bool CanWriteFileAtomic(const std::string& path, std::string* why) {
   std::string target;
   if (!FollowLinks(path, &target)) return SetWhy(why, ErrnoText(errno));

@@ -55,6 +55,11 @@ inline bool WriteFileAtomic(const std::string& path, const std::vector<uint8_t>&
 // same checks it makes first). False with *why when it could not.
 bool CanWriteFileAtomic(const std::string& path, std::string* why = nullptr);
 
+// Appends text to the file at path (created with mode 0600 when missing) in one write, so lines
+// that several threads or processes append never interleave. A symbolic link or anything but a
+// regular file at path is refused. False when the file cannot be opened or written.
+bool AppendToFile(const std::string& path, const std::string& text);
+
 // An advisory lock held for the object's lifetime on a lock file (created if needed), so that
 // several processes can serialise read-modify-write cycles of a shared file.
 class FileLock {

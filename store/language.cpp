@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/desktop_session.h"
+#include "platform/files.h"
 #include "platform/ini_file.h"
 #include "platform/locale.h"
 #include "platform/paths.h"
@@ -24,7 +26,8 @@ LanguageFiles::LanguageFiles(RegistryStore* store, std::string program_folder,
       program_folder_(std::move(program_folder)),
       system_language_(system_language ? std::move(system_language)
                                        : std::function<uint16_t()>(SystemDefaultLanguageId)),
-      files_(std::make_shared<CachedIniFiles>(kMaxIniFileBytes)) {}
+      files_(std::make_shared<CachedIniFiles>(kMaxIniFileBytes)),
+      missing_text_log_(EnvironmentValue(kMissingTextLogVariable)) {}
 
 uint32_t LanguageFiles::GetLanguageId() const {
   // A missing value, or one of another type, is reset to 0 ("not chosen") first.
@@ -53,7 +56,14 @@ std::string LanguageFiles::FileName(int index) const {
 std::string LanguageFiles::Lookup(const std::string& section, const std::string& key,
                                   int index) const {
   // Absent keys read as "#Error"; a present key with an empty value reads as "".
-  return files_->Read(FileName(index), section, key, kMissingText, kIniBufferSize);
+  const std::string file = FileName(index);
+  std::string text = files_->Read(file, section, key, kMissingText, kIniBufferSize);
+  if (!missing_text_log_.empty() && text == kMissingText) {
+    const size_t slash = file.find_last_of('/');
+    AppendToFile(missing_text_log_, file.substr(slash == std::string::npos ? 0 : slash + 1) + " [" + section +
+                                        "] " + key + "\n");
+  }
+  return text;
 }
 
 std::string LanguageFiles::LoadText(const std::string& key, int index) const {

@@ -4,6 +4,10 @@
 // the language file again, so edits take effect at the next lookup; the file is parsed again only
 // when it has changed (its identity: device, inode, size, modification time). A language file
 // over 1 MB is damaged and reads as missing.
+//
+// Diagnostics: with ORVANE_MISSING_TEXT_LOG=FILE in the environment, every lookup of a key that
+// the language file does not have appends "Lang<ID>.ini [SECTION] KEY" as a line to FILE, so a
+// run through every screen shows which texts are missing (an empty file: none).
 #pragma once
 
 #include <array>
@@ -19,6 +23,8 @@
 namespace orvane {
 
 inline constexpr const char* kLanguageIdValue = "dwLanguageId";
+// The environment variable that names the file where missing language keys are listed.
+inline constexpr const char* kMissingTextLogVariable = "ORVANE_MISSING_TEXT_LOG";
 // Supported languages by index; slots 2 and 3 are empty.
 inline constexpr std::array<uint16_t, 4> kSupportedLanguages = {0x0409, 0x0419, 0, 0};
 
@@ -43,11 +49,16 @@ class LanguageFiles {
   std::string LoadModeText(int mode, int index) const;
   std::string Lookup(const std::string& section, const std::string& key, int index) const;
 
+  // Where missing keys are listed; empty: nowhere. Starts as $ORVANE_MISSING_TEXT_LOG.
+  void SetMissingTextLog(std::string path) { missing_text_log_ = std::move(path); }
+  const std::string& MissingTextLog() const { return missing_text_log_; }
+
  private:
   RegistryStore* store_;
   std::string program_folder_;
   std::function<uint16_t()> system_language_;
   std::shared_ptr<CachedIniFiles> files_;
+  std::string missing_text_log_;
 };
 
 // The text source the program uses: the current language, chosen again at every lookup.

@@ -401,27 +401,44 @@ TEST(SkinGenerator, LayoutSourceErrorsAreReportedWithTheirLine) {
   EXPECT_EQ(ctrl.rect.h, 36);
 }
 
-TEST(HelpPage, IsBesideTheProgramAndItsLinksResolve) {
-  QFile file(QString::fromStdString(kBin + "/Help/index.html"));
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const QString html = QString::fromUtf8(file.readAll());
-  EXPECT_TRUE(html.contains(QStringLiteral("70-orvane.rules")));
-  // Every link inside the page has its target, and the page needs nothing from the network.
-  std::set<QString> ids;
-  for (qsizetype at = 0; (at = html.indexOf(QStringLiteral("id=\""), at)) >= 0;) {
-    at += 4;
-    ids.insert(html.mid(at, html.indexOf(QLatin1Char('"'), at) - at));
+TEST(HelpPage, BothLanguagesAreBesideTheProgramAndTheirLinksResolve) {
+  // The English page and its Russian translation, each linking to the other; both list the same
+  // sections, so neither falls behind.
+  std::set<QString> section_ids[2];
+  const char* pages[] = {"index.html", "index.ru.html"};
+  for (int page = 0; page < 2; ++page) {
+    SCOPED_TRACE(pages[page]);
+    QFile file(QString::fromStdString(kBin + "/Help/" + pages[page]));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(html.contains(QStringLiteral("70-orvane.rules")));
+    EXPECT_TRUE(html.contains(QStringLiteral("~/.config/orvane/registry.reg")));
+    EXPECT_TRUE(html.contains(QStringLiteral("dwLanguageId")));
+    std::set<QString>& ids = section_ids[page];
+    for (qsizetype at = 0; (at = html.indexOf(QStringLiteral("id=\""), at)) >= 0;) {
+      at += 4;
+      ids.insert(html.mid(at, html.indexOf(QLatin1Char('"'), at) - at));
+    }
+    // Every link inside the page has its target, the other page is the only one named, and the
+    // page needs nothing from the network.
+    int links = 0;
+    bool other = false;
+    for (qsizetype at = 0; (at = html.indexOf(QStringLiteral("href=\""), at)) >= 0;) {
+      at += 6;
+      const QString target = html.mid(at, html.indexOf(QLatin1Char('"'), at) - at);
+      if (target == QLatin1String(pages[1 - page])) {
+        other = true;
+        continue;
+      }
+      ASSERT_TRUE(target.startsWith(QLatin1Char('#'))) << target.toStdString();
+      EXPECT_TRUE(ids.count(target.mid(1))) << target.toStdString();
+      ++links;
+    }
+    EXPECT_TRUE(other);
+    EXPECT_GT(links, 10);
+    EXPECT_FALSE(html.contains(QStringLiteral("src=\"http")));
   }
-  int links = 0;
-  for (qsizetype at = 0; (at = html.indexOf(QStringLiteral("href=\""), at)) >= 0;) {
-    at += 6;
-    QString target = html.mid(at, html.indexOf(QLatin1Char('"'), at) - at);
-    ASSERT_TRUE(target.startsWith(QLatin1Char('#'))) << target.toStdString();
-    EXPECT_TRUE(ids.count(target.mid(1))) << target.toStdString();
-    ++links;
-  }
-  EXPECT_GT(links, 10);
-  EXPECT_FALSE(html.contains(QStringLiteral("src=\"http")));
+  EXPECT_EQ(section_ids[0], section_ids[1]);
 }
 
 // Not a check: writes the normal picture of each dialog, and the main window's keyboard in every

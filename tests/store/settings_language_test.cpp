@@ -6,6 +6,7 @@
 #include "tests/support/doubles.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
+#include "store/help_page.h"
 #include "store/language.h"
 #include "store/settings.h"
 #include "temp_dir.h"
@@ -119,6 +120,55 @@ TEST_F(LanguageTest, WithoutARegistryTheSystemLanguageDecidesEachTime) {
   EXPECT_EQ(files.LoadText("MAIN_CAPTION", files.GetLanguageIndex()), "Русский");
   LanguageFiles missing(&reg_, dir_.File("nowhere"), [] { return uint16_t(0x0409); });
   EXPECT_EQ(missing.LoadText("MAIN_CAPTION", 0), "#Error");
+}
+
+TEST_F(LanguageTest, MissingKeysAreListedInTheDiagnosticFileFoundKeysAreNot) {
+  const std::string log = dir_.File("missing.txt");
+  setenv(kMissingTextLogVariable, log.c_str(), 1);
+  LanguageFiles files = Files(0x0409);
+  unsetenv(kMissingTextLogVariable);
+  EXPECT_EQ(files.MissingTextLog(), log);
+  LanguageTextSource texts(files);
+  // Found texts, empty ones included, leave no trace.
+  EXPECT_EQ(texts.Text("MAIN_CAPTION"), "English");
+  EXPECT_EQ(texts.Text("EMPTY"), "");
+  EXPECT_EQ(texts.Text("MODE", "5"), "Wave");
+  EXPECT_FALSE(ReadTextFile(log).has_value());
+  // Each miss is one line, per language file and section, every time it happens.
+  EXPECT_EQ(texts.Text("NOT_THERE"), "#Error");
+  EXPECT_EQ(texts.Text("LIGHT", "Usb2"), "#Error");
+  EXPECT_EQ(files.LoadText("MAIN_CAPTION", 2), "#Error");  // a language without a file
+  ASSERT_TRUE(reg_.WriteDword(kAppRegistryKey, kLanguageIdValue, 0x0419));
+  EXPECT_EQ(texts.Text("EMPTY"), "#Error");
+  EXPECT_EQ(texts.Text("EMPTY"), "#Error");
+  EXPECT_EQ(ReadTextFile(log).value_or(""),
+            "Lang0409.ini [TEXT] NOT_THERE\n"
+            "Lang0409.ini [LIGHT] Usb2\n"
+            "Lang0000.ini [TEXT] MAIN_CAPTION\n"
+            "Lang0419.ini [TEXT] EMPTY\n"
+            "Lang0419.ini [TEXT] EMPTY\n");
+  // Without the variable nothing is written; a log path that is not a regular file is refused
+  // and the lookup still answers.
+  LanguageFiles quiet = Files(0x0409);
+  EXPECT_EQ(quiet.MissingTextLog(), "");
+  EXPECT_EQ(quiet.LoadText("ALSO_NOT_THERE", 0), "#Error");
+  quiet.SetMissingTextLog(dir_.path());
+  EXPECT_EQ(quiet.LoadText("ALSO_NOT_THERE", 0), "#Error");
+  EXPECT_EQ(ReadTextFile(log).value_or("").find("ALSO_NOT_THERE"), std::string::npos);
+}
+
+TEST(HelpPage, TheTranslationBesideTheEnglishPageWhenItExists) {
+  TempDir help;
+  // Only the English page: every language gets it.
+  ASSERT_TRUE(WriteFileAtomic(help.File("index.html"), std::string("<html></html>")));
+  EXPECT_EQ(HelpPageName(help.path(), 0x0409), "index.html");
+  EXPECT_EQ(HelpPageName(help.path(), 0x0419), "index.html");
+  ASSERT_TRUE(WriteFileAtomic(help.File("index.ru.html"), std::string("<html></html>")));
+  EXPECT_EQ(HelpPageName(help.path(), 0x0419), "index.ru.html");
+  EXPECT_EQ(HelpPageName(help.path(), 0x0409), "index.html");
+  // Unsupported and odd identifiers (bits above the language) get the English page.
+  EXPECT_EQ(HelpPageName(help.path(), 0x0407), "index.html");
+  EXPECT_EQ(HelpPageName(help.path(), 0x00010419), "index.html");
 }
 
 TEST(AppSettings, DefaultsNormalisationAndPerLanguageRecordDelay) {

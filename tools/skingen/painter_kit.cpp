@@ -728,29 +728,47 @@ QImage Kit::ProgramIcon(int resource, int size) const {
   img.fill(Qt::transparent);
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing, true);
-  double s = size;
-  double m = s * 0.06;
-  QRectF tile(m, m, s - 2 * m, s - 2 * m);
-  QLinearGradient g(tile.topLeft(), tile.bottomLeft());
-  g.setColorAt(0, QColor(0x24, 0x28, 0x31));
-  g.setColorAt(1, QColor(0x12, 0x14, 0x19));
-  p.setPen(QPen(QColor(0x33, 0x38, 0x42), std::max(1.0, s / 64)));
+  const double s = size;
+  // A keyboard seen from above: a wide body with rows of light keys and a space bar. Small icons
+  // get fewer, larger keys on whole pixels, so they stay keys rather than a grey smear.
+  const bool small = size < 32;
+  const int columns = small ? 4 : 7;
+  const int rows = small ? 2 : 3;
+  const double margin = small ? 0.0 : std::round(s * 0.04);
+  const double body_w = s - 2 * margin;
+  const double body_h = std::round(body_w * (small ? 0.72 : 0.62));
+  const QRectF body(margin, std::round((s - body_h) / 2), body_w, body_h);
+  QLinearGradient g(body.topLeft(), body.bottomLeft());
+  g.setColorAt(0, QColor(0x34, 0x3a, 0x46));
+  g.setColorAt(1, QColor(0x1a, 0x1d, 0x24));
+  p.setPen(small ? Qt::NoPen : QPen(QColor(0x0b, 0x0c, 0x10), std::max(1.0, s / 48)));
   p.setBrush(g);
-  p.drawRoundedRect(tile, s * 0.22, s * 0.22);
-  // The keycap ring mark of the logo, large.
-  QRectF cap = tile.adjusted(s * 0.17, s * 0.17, -s * 0.17, -s * 0.17);
-  double lw = std::max(1.5, s / 14);
-  p.setPen(QPen(t_.accent, lw));
-  p.setBrush(Qt::NoBrush);
-  p.drawRoundedRect(cap, s * 0.12, s * 0.12);
-  p.drawEllipse(cap.center(), cap.width() * 0.2, cap.width() * 0.2);
+  p.drawRoundedRect(body, std::max(1.5, s * 0.09), std::max(1.5, s * 0.09));
+  // Keys: columns x rows, then the space bar under the middle keys. The border round the keys is
+  // at least one pixel, the gap between them at least one pixel.
+  const double pad = std::max(1.0, std::round(s * 0.08));
+  const double gap = std::max(1.0, std::round(s * 0.035));
+  const QRectF keys = body.adjusted(pad, pad, -pad, -pad);
+  const double kw = (keys.width() - gap * (columns - 1)) / columns;
+  const double kh = (keys.height() - gap * rows) / (rows + 1);
+  const double round = std::max(0.5, kw * 0.18);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(0xdf, 0xe3, 0xea));
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < columns; ++c)
+      p.drawRoundedRect(QRectF(keys.left() + c * (kw + gap), keys.top() + r * (kh + gap), kw, kh), round, round);
+  const double space_left = keys.left() + (kw + gap) * (small ? 1 : 2);
+  const double space_right = keys.right() - (kw + gap) * (small ? 1 : 2);
+  p.setBrush(t_.accent);
+  p.drawRoundedRect(QRectF(space_left, keys.top() + rows * (kh + gap), space_right - space_left, kh), round, round);
   if (resource == 141 || resource == 142) {
-    QColor dot = resource == 141 ? t_.good : t_.warn;
-    double d = s * 0.36;
-    QRectF badge(s - d - s * 0.01, s - d - s * 0.01, d, d);
-    p.setPen(QPen(QColor(0x11, 0x13, 0x18), std::max(1.0, s / 24)));
+    // The keyboard's state: green while it is connected, amber while it shows its special state.
+    const QColor dot = resource == 141 ? t_.good : t_.warn;
+    const double d = std::max(6.0, std::round(s * 0.42));
+    const QRectF badge(s - d, s - d, d, d);
+    p.setPen(QPen(QColor(0x11, 0x13, 0x18), std::max(1.0, s / 20)));
     p.setBrush(dot);
-    p.drawEllipse(badge);
+    p.drawEllipse(badge.adjusted(0.5, 0.5, -0.5, -0.5));
   }
   p.end();
   return img;
