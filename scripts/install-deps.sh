@@ -1,15 +1,23 @@
 #!/usr/bin/env bash
 # Installs what building and testing Orvane needs, with apt, only what is missing.
 # Runs as root, or through sudo. Non-interactive.
+# --test adds what the acceptance suite and the package checks need: an X server, a window
+# manager, a notification area, xdotool, screenshots, fonts with Cyrillic, lintian, AppStream.
 set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config git
-  qt6-base-dev libgl-dev
+  qt6-base-dev qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libfuse3-dev fuse3
   clang libclang-rt-14-dev
 )
+if [ "${1:-}" = --test ]; then
+  packages+=(
+    python3 xvfb xauth openbox trayer xdotool x11-utils imagemagick fonts-dejavu-core
+    dpkg-dev file lintian appstream
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

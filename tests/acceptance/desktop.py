@@ -114,12 +114,28 @@ class Desktop:
                                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
         wait_for("the window manager", lambda: "window id #" in self.run(
             ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], check=False).stdout)
-        self.procs.append(subprocess.Popen(
-            ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width", "240",
-             "--height", "32", "--SetDockType", "true", "--transparent", "false", "--tint", "0x202020"],
-            env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        # The notification area is there once trayer's panel window is mapped.
-        wait_for("the notification area", lambda: self.visible_windows(name="^panel$"))
+        # The notification area is there once trayer's panel window is mapped. trayer sometimes
+        # dies when it starts while the window manager is still settling in: start it again.
+        for attempt in range(3):
+            self.log = tempfile.TemporaryFile(mode="w+")
+            trayer = subprocess.Popen(
+                ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width", "240",
+                 "--height", "32", "--SetDockType", "true", "--transparent", "false"],
+                env=self.env(), stdout=subprocess.DEVNULL, stderr=self.log)
+            self.procs.append(trayer)
+            try:
+                wait_for("the notification area", lambda: trayer.poll() is not None
+                         or self.visible_windows(name="^panel$"), timeout=15)
+            except AssertionError:
+                pass
+            if trayer.poll() is None and self.visible_windows(name="^panel$"):
+                break
+            end_process(trayer)
+            self.procs.remove(trayer)
+            self.log.seek(0)
+            why = self.log.read().strip()
+            if attempt == 2:
+                raise AssertionError("trayer did not start: " + why)
         return self
 
     def stop(self):

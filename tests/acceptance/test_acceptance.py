@@ -216,6 +216,28 @@ class Scenarios:
 class English(Scenarios, unittest.TestCase):
     language = "en"
 
+    def test_a_missing_key_is_listed(self):
+        """The diagnostic the other scenarios rely on: a program folder whose language file lacks
+        the tray's tooltip key lists exactly that key."""
+        folder = os.path.join(self.home, "program")
+        os.makedirs(folder)
+        for name in ("orvane", "Lang0409.ini", "Lang0419.ini"):
+            shutil.copy2(os.path.join(BIN, name), folder)
+        for name in ("Skins", "icons", "Help"):
+            shutil.copytree(os.path.join(BIN, name), os.path.join(folder, name))
+        lang = os.path.join(folder, "Lang0409.ini")
+        with open(lang, encoding="utf-8") as f:
+            kept = [line for line in f if not line.startswith("KEYBOARD_TRAY_DESC=")]
+        with open(lang, "w", encoding="utf-8") as f:
+            f.writelines(kept)
+        self.program.exe = os.path.join(folder, "orvane")
+        self.start_in_tray()
+        self.program.stop()
+        with open(self.missing_log, encoding="utf-8") as f:
+            listed = set(f.read().splitlines())
+        self.assertEqual(listed, {"Lang0409.ini [TEXT] KEYBOARD_TRAY_DESC"})
+        os.remove(self.missing_log)
+
 
 class Russian(Scenarios, unittest.TestCase):
     language = "ru"
