@@ -12,6 +12,7 @@
 #include <functional>
 #include <thread>
 
+#include "app/child_dialogs.h"
 #include "model/device_image.h"
 #include "model/profile_config.h"
 #include "platform/instance.h"
@@ -304,6 +305,16 @@ TEST_F(MainDialogTest, MessagesWithAWrongCheckWordAreIgnoredAndAnswerZero) {
   EXPECT_EQ(Button(m::kProfile1)->text().toStdString(), Text("PROFILE_1", 1));
   EXPECT_EQ(Button(m::kApply)->text().toStdString(), Text("PROFILE_APPLY", 1));
   EXPECT_EQ(SendWindowMessage(dialog_.get(), WM_MAIN_DEVICELOST, 12345, 0), 1);  // any word
+}
+
+TEST_F(MainDialogTest, TheProfilesButtonNamesTheCurrentProfileFromArrival) {
+  Start(true);
+  ChildDialogs children(*dialog_);
+  ASSERT_TRUE(WaitFor([&] { return dialog_->shownTrayIcon() == kTrayIconPresent; }));
+  ASSERT_TRUE(WaitFor([&] { return !Button(m::kProfiles)->text().isEmpty(); }));
+  const std::string name = Button(m::kProfiles)->text().toStdString();
+  EXPECT_EQ(name, "$Profile0");  // the cache file of the keyboard's profile 1
+  EXPECT_EQ(Button(m::kProfiles)->tooltipText(), Text("PROFILE_TIP") + name);
 }
 
 TEST_F(MainDialogTest, NoPermissionIsNotNoKeyboard) {

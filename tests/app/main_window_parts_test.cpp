@@ -425,6 +425,13 @@ TEST_F(MainWindowPartsTest, BackupMenuHelpAndLinks) {
   EXPECT_TRUE(fs::exists(shell_[0].target));
   EXPECT_EQ(shell_[0].parameters, "NULL");
   EXPECT_EQ(shell_[0].folder, help);
+  // With Russian chosen, the Russian page beside the English one.
+  ASSERT_TRUE(registry_->WriteDword(kAppRegistryKey, kLanguageIdValue, 0x0419));
+  dialog_->DispatchCommand(m::kHelp);
+  ASSERT_EQ(shell_.size(), 6u);
+  EXPECT_EQ(shell_[5].target, help + "index.ru.html");
+  EXPECT_TRUE(fs::exists(shell_[5].target));
+  ASSERT_TRUE(registry_->WriteDword(kAppRegistryKey, kLanguageIdValue, 0x0409));
   EXPECT_EQ(shell_[1].target, links[0]);
   EXPECT_TRUE(shell_[1].parameters.empty());
   EXPECT_EQ(shell_[2].target, links[1]);

@@ -11,6 +11,7 @@
 #include "model/key_matrix.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
+#include "store/help_page.h"
 #include "store/profile_store.h"
 #include "ui/main/busy_indicator.h"
 #include "ui/main/key_matrix.h"
@@ -24,8 +25,7 @@ namespace {
 
 namespace m = ids::main;
 
-// The help page inside the help folder, and the parameter text the help and the logo area pass.
-constexpr const char* kHelpPage = "index.html";
+// The parameter text the help and the logo area pass.
 constexpr const char* kNullText = "NULL";
 
 // "(*.orv)|*.orv|(*.*)|*.*||" as Qt's name filters: one per description and pattern pair.
@@ -174,7 +174,9 @@ void CMainCommands::Backup() {
 
 void CMainCommands::Help() {
   const std::string& folder = dialog_.services().paths.help_folder;
-  Shell(ShellRequest{JoinPath(folder, kHelpPage), kNullText, folder});
+  // The English page, or its translation beside it for the language in use.
+  const std::string page = HelpPageName(folder, dialog_.services().languages.GetLanguageId());
+  Shell(ShellRequest{JoinPath(folder, page), kNullText, folder});
 }
 
 void CMainCommands::OpenLink(int command) {

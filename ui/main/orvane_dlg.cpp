@@ -410,6 +410,9 @@ intptr_t COrvaneDlg::OnMainProfile(uintptr_t wparam) {
   }
   if (hooks_.load_lighting) hooks_.load_lighting();
   if (hooks_.rebuild_lighting) hooks_.rebuild_lighting();
+  // The profiles button names the keyboard's current profile from the start, not only after the
+  // first switch.
+  if (hooks_.refresh_profile_button) hooks_.refresh_profile_button();
   if (!tray_available_ && !opened_on_arrival_) {
     // Without a notification area nothing else could open the window. The keyboard is here (the
     // connection state turns to present once this handler has answered).
@@ -431,6 +434,7 @@ intptr_t COrvaneDlg::OnLanguage(uintptr_t wparam, intptr_t lparam) {
   if (CAboutDlg* about = this->about()) SendWindowMessage(about, WM_MAIN_LANGUAGE, wparam, lparam);
   if (hooks_.composite_open && hooks_.composite_open() && hooks_.composite_language) hooks_.composite_language(language);
   if (hooks_.relabel_lighting) hooks_.relabel_lighting(language);
+  if (hooks_.refresh_profile_button) hooks_.refresh_profile_button();
   const std::pair<int, const char*> tips[] = {
       {m::kMinimize, "MAIN_MINIMIZE_PROMPT"}, {m::kMenu, "MAIN_MENU_PROMPT"}, {m::kClose, "MAIN_CLOSE_PROMPT"}};
   for (const auto& [id, key] : tips) {
