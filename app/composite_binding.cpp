@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <map>
 
+#include "model/key_table.h"
 #include "platform/paths.h"
 #include "ui/layout/control_ids.h"
 #include "ui/main/orvane_dlg.h"
@@ -11,8 +12,6 @@
 namespace orvane {
 
 namespace {
-
-constexpr int kG9Button = 1143;
 
 }  // namespace
 
@@ -56,7 +55,7 @@ std::unique_ptr<Orvane_DlgComposite> BindCompositeDialog(COrvaneDlg& window, Mac
   auto dialog = std::make_unique<Orvane_DlgComposite>(std::move(services), std::move(host), &window);
   Orvane_DlgComposite* d = dialog.get();
   MainDialogHooks& hooks = window.hooks();
-  hooks.open_composite = [d](int button) { d->OpenComposite(button == ids::main::kMacro ? kG9Button : button); };
+  hooks.open_composite = [d](int button) { d->OpenComposite(button == ids::main::kMacro ? GKeyButtons().back() : button); };
   hooks.composite_open = [d] { return d->IsOpen(); };
   hooks.close_composite = [d] { d->CloseComposite(); };
   hooks.composite_language = [d](int language) { d->Relabel(language); };

@@ -39,7 +39,6 @@ constexpr ColorRef kStaticColour = 0xE4E4E4;
 constexpr int kKeyNameFontPt = 18;
 constexpr int kListFontPt = 12;
 constexpr int kCaptionFontPt = 10;
-constexpr int kG9Button = 1143;
 constexpr uint16_t kPrintScreen = 0x137;
 
 // Mouse list items 0-4 and the key codes they stand for.
@@ -162,7 +161,7 @@ bool Orvane_DlgComposite::Open(int button) {
     services_.prompt.Notice(Text("MAIN_NO_DEVICE_PROMPT"));
     return false;
   }
-  g9_ = button == kG9Button;
+  g9_ = button == GKeyButtons().back();  // G9, which the macro button opens too
   entry_index_ = entry;
   button_ = button;
   profile_ = profile;
