@@ -8,9 +8,12 @@ namespace orvane {
 namespace {
 
 constexpr std::array<uint8_t, kKeyBlockBytes> MakeFactoryKeyBlock() {
-  // Positions 0-111; 112-125 are empty.
+  // Positions 0-111; 112-125 are empty. Positions 0-4 name G1-G5 and position 5 names G9, the
+  // key the program's macro button edits (06 A2 n), so their assignments reach the keyboard; the
+  // block compiled into the program leaves them at their factory function (05 00 00) until a
+  // keyboard answers with its own block.
   constexpr uint8_t kEntries[112][3] = {
-      {5, 0, 0}, {5, 0, 0}, {5, 0, 0}, {5, 0, 0}, {5, 0, 0}, {5, 0, 0}, {0, 0, 0}, {0, 0, 0},
+      {6, 0xA2, 1}, {6, 0xA2, 2}, {6, 0xA2, 3}, {6, 0xA2, 4}, {6, 0xA2, 5}, {6, 0xA2, 9}, {0, 0, 0}, {0, 0, 0},
       {2, 2, 0x29}, {2, 2, 0x35}, {2, 2, 0x2B}, {2, 2, 0x39}, {2, 1, 0x02}, {2, 1, 0x01}, {0, 0, 0}, {0, 0, 0},
       {2, 2, 0x3A}, {2, 2, 0x1E}, {2, 2, 0x14}, {2, 2, 0x04}, {2, 2, 0x1D}, {2, 1, 0x08}, {0, 0, 0}, {0, 0, 0},
       {2, 2, 0x3B}, {2, 2, 0x1F}, {2, 2, 0x1A}, {2, 2, 0x16}, {2, 2, 0x1B}, {2, 1, 0x04}, {0, 0, 0}, {0, 0, 0},

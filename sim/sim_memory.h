@@ -43,7 +43,8 @@ constexpr size_t kSimSettingsCapacityByte = 11;
 constexpr size_t kSimSettingsModesOffset = 16;
 constexpr size_t kSimSettingsModeCount = 32;
 
-// The factory key assignment compiled into the firmware (126 entries of kind, b1, b2).
+// The factory key assignment compiled into the firmware (126 entries of kind, b1, b2). Unlike the
+// program's compiled-in default block it names G1-G5 and G9 at positions 0-5, so they are configurable.
 extern const std::array<uint8_t, kKeyBlockBytes> kSimFactoryKeyBlock;
 // The factory colour page (key masks of the three user modes and the light layout).
 extern const std::array<uint8_t, kColourPageBytes> kSimFactoryColourPage;

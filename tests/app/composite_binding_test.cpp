@@ -1,7 +1,8 @@
 // The composite key dialog in the running main window, against the built-in simulated keyboard:
 // a key's click opens it modally for the keyboard's current profile, with the key highlighted,
 // OK writes the editing instance and sets Apply pending, the macro button opens the macro editor,
-// and unplugging the keyboard cancels it.
+// and unplugging the keyboard cancels it. A macro recorded in the macro editor reaches the
+// keyboard through the main window's Apply, and the command-line tool reads it back.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QTimer>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include "app/composite_binding.h"
@@ -17,9 +19,13 @@
 #include "platform/instance.h"
 #include "platform/program_paths.h"
 #include "platform/registry.h"
+#include "model/macro.h"
 #include "sim/sim_backend.h"
+#include "sim/sim_hub.h"
 #include "store/language.h"
 #include "store/settings.h"
+#include "tests/cli/cli_run.h"
+#include "ui/editors/macro_panel.h"
 #include "ui/layout/control_ids.h"
 #include "ui/main/orvane_dlg.h"
 #include "ui/skin/png_button.h"
@@ -136,6 +142,64 @@ TEST_F(CompositeBindingTest, TheMacroButtonOpensTheMacroEditorAndUnpluggingCance
   EXPECT_FALSE(composite_->IsOpen());
   EXPECT_FALSE(composite_->isVisible());
   EXPECT_FALSE(window_->IsApplyPending());
+}
+
+TEST_F(CompositeBindingTest, AMacroRecordedInTheMacroEditorReachesTheKeyboardThroughApply) {
+  namespace c = ids::composite;
+  composite_.reset();
+  composite_ = BindCompositeDialog(*window_, MakeMacroPanelFactory(keyboard_));
+  const int profile = protocol_.CurrentProfile();
+  ASSERT_GE(profile, 0);
+  bool recorded = false;
+  WhenOpen([&] {
+    IMacroPanel* panel = composite_->macroPanel();
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(composite_->DispatchCommand(c::kMacroAdd));
+    ASSERT_TRUE(composite_->DispatchCommand(c::kRecord));
+    QWidget* list = composite_->Control(c::kActionList);
+    for (int native : {30 + 8, 48 + 8}) {  // A, then B, as X delivers them
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, quint32(native), 0, 0);
+      QApplication::sendEvent(list, &press);
+      QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, quint32(native), 0, 0);
+      QApplication::sendEvent(list, &release);
+    }
+    ASSERT_TRUE(composite_->DispatchCommand(c::kRecord));  // stop
+    recorded = true;
+    composite_->DispatchCommand(IDOK);
+  });
+  window_->DispatchCommand(ids::main::kMacro);
+  ASSERT_TRUE(recorded);
+  EXPECT_EQ(Entry(profile, kGKeySetA + 8).type, kActionPlayMacro);
+  ASSERT_TRUE(window_->IsApplyPending());
+
+  window_->DispatchCommand(ids::main::kApply);
+  ASSERT_TRUE(WaitFor([&] { return !window_->IsApplyPending(); }));
+
+  // The keyboard names G9 at position 5: it now plays the first macro of the macro area.
+  const SimMemory memory = sim_.Hub().Keyboard().Memory();
+  const uint8_t* g9 = &memory.key_blocks[size_t(profile)][5 * 3];
+  EXPECT_EQ(std::vector<uint8_t>(g9, g9 + 3), (std::vector<uint8_t>{0x05, 0x01, 0x00}));
+  const std::vector<MacroRecord> back = DecodeMacroArea(memory.macro_area, *texts_);
+  ASSERT_EQ(back.size(), 1u);
+  ASSERT_EQ(back[0].actionCount, 4);
+  const uint16_t codes[] = {0x01E, 0x01E, 0x030, 0x030};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(back[0].actions[size_t(i)].keyCode, codes[i]) << i;
+    EXPECT_EQ(back[0].actions[size_t(i)].direction, i % 2 ? kRelease : kPress) << i;
+  }
+
+  // The command-line tool reads the same memory and lists the macro with its keys.
+  const std::vector<uint8_t> state = memory.Serialize();
+  const std::string state_file = (root_ / "keyboard.bin").string();
+  const std::string back_file = (root_ / "back.orv").string();
+  std::ofstream(state_file, std::ios::binary)
+      .write(reinterpret_cast<const char*>(state.data()), std::streamsize(state.size()));
+  ToolRun r = RunTool({"--simulate=" + state_file, "read", back_file});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = RunTool({"show", back_file});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("4 action(s)\n    press   A, then"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("    release B, then 0 ms\n"), std::string::npos) << r.out;
 }
 
 }  // namespace
