@@ -315,15 +315,9 @@ void Orvane_DlgComposite::PreparePictureSets() {
   if (key_set_.normal != nullptr) return;
   // The first opening of the run loads the five sets; a missing picture ends the process.
   static std::map<std::string, QPixmap> cache;
-  const QSize client = background().size();
   auto picture = [&](std::string_view name) -> const QPixmap* {
     auto it = cache.find(std::string(name));
-    if (it == cache.end()) {
-      const std::string path = JoinPath(skinFolder(), std::string(name));
-      const QImage image = LoadImageFile(path);
-      if (image.isNull()) ExitForMissingSkinPicture(path);
-      it = cache.emplace(std::string(name), RenderSkinImage(image, client)).first;
-    }
+    if (it == cache.end()) it = cache.emplace(std::string(name), LoadFacePicture(name)).first;
     return &it->second;
   };
   auto set_of = [&](layout::Faces faces) {
@@ -338,16 +332,10 @@ void Orvane_DlgComposite::PreparePictureSets() {
 }
 
 void Orvane_DlgComposite::PlaceControls() {
-  const std::string& ini = iniPath();
-  for (const layout::SkinControl& c : layout::Controls(layout::SkinDialog::Composite)) {
-    QWidget* control = Control(c.id);
-    if (control == nullptr) continue;
-    const std::string section(c.section);
-    if (c.placement == layout::Placement::Button && c.faces == layout::Faces::CompositeKey)
-      PlaceSkinButton(static_cast<CPngButton*>(control), ini, section, c.key, key_set_);
-    else if (c.placement == layout::Placement::Control)
-      PlaceSkinControl(control, ini, section, c.key);
-  }
+  // The key set is the buttons' own; the buttons of the other sets are placed with their panels.
+  PlaceSkinControls(layout::SkinDialog::Composite, [this](layout::Faces faces) {
+    return faces == layout::Faces::CompositeKey ? std::optional<SkinPictures>(key_set_) : std::nullopt;
+  });
 }
 
 void Orvane_DlgComposite::FillLists() {

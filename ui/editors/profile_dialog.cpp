@@ -73,30 +73,14 @@ void COrvane_DlgProfile::BuildControls() {
 
 void COrvane_DlgProfile::PlaceControls() {
   if (!pictures_prepared_) {
-    const QSize client = background().size();
     const layout::FaceFiles faces = layout::FaceFilesOf(layout::Faces::Profile);
-    // From the dialog's own skin folder; a picture that cannot be loaded ends the process.
-    auto prepare = [&](std::string_view name) {
-      const std::string path = JoinPath(skinFolder(), std::string(name));
-      const QImage image = LoadImageFile(path);
-      if (image.isNull()) ExitForMissingSkinPicture(path);
-      return RenderSkinImage(image, client);
-    };
-    normal_ = prepare(faces[0]);
-    over_ = prepare(faces[1]);
-    down_ = prepare(faces[2]);
+    normal_ = LoadFacePicture(faces[0]);
+    over_ = LoadFacePicture(faces[1]);
+    down_ = LoadFacePicture(faces[2]);
     pictures_prepared_ = true;
   }
   // Normal, over, down; disabled = down; selected = normal.
-  const SkinPictures pictures{&normal_, &over_, &down_, &down_, &normal_};
-  for (const layout::SkinControl& c : layout::Controls(layout::SkinDialog::Profile)) {
-    QWidget* control = Control(c.id);
-    if (control == nullptr) continue;
-    if (c.placement == layout::Placement::Button)
-      PlaceSkinButton(static_cast<CPngButton*>(control), iniPath(), std::string(c.section), c.key, pictures);
-    else
-      PlaceSkinControl(control, iniPath(), std::string(c.section), c.key);
-  }
+  PlaceSkinControls(layout::SkinDialog::Profile, SkinPictures{&normal_, &over_, &down_, &down_, &normal_});
 }
 
 void COrvane_DlgProfile::SetModified(bool modified) {

@@ -146,40 +146,30 @@ void COrvaneDlg::PlaceControls() {
   };
   for (const std::string& name : layout::StatePictureFiles(layout::SkinDialog::Main)) picture(name);
 
+  auto set_of = [&](layout::Faces faces) {
+    const layout::FaceFiles f = layout::FaceFilesOf(faces);
+    return SkinPictures{picture(f[0]), picture(f[1]), picture(f[2]), picture(f[3]), picture(f[4])};
+  };
   const std::string& ini = iniPath();
-  for (const layout::SkinControl& c : layout::Controls(layout::SkinDialog::Main)) {
+  auto place_from = [&](const layout::SkinControl& c, QWidget* control) {
+    if (c.placement != layout::Placement::ButtonFrom) return;  // moved and picture entries: nothing here
     const std::string section(c.section);
-    QWidget* control = c.id != ids::kNoControl ? Control(c.id) : findChild<QWidget*>(QString::fromStdString(c.key));
-    if (control == nullptr) continue;
-    const layout::FaceFiles faces = layout::FaceFilesOf(c.faces);
-    switch (c.placement) {
-      case layout::Placement::Button: {
-        const SkinPictures set{picture(faces[0]), picture(faces[1]), picture(faces[2]), picture(faces[3]),
-                               picture(faces[4])};
-        PlaceSkinButton(static_cast<CPngButton*>(control), ini, section, c.key, set);
-        break;
-      }
-      case layout::Placement::ButtonFrom: {
-        if (!c.picture_key.empty()) {
-          // Faces cut at a place of their own (the flip keys D1 to D6).
-          const SkinPictures set{picture(faces[0]), picture(faces[1]), picture(faces[2]), picture(faces[3]),
-                                 picture(faces[4])};
-          PlaceSkinButtonFrom(static_cast<CPngButton*>(control), ini, section, c.key,
-                              std::string(layout::kSectionPictures), c.picture_key, set);
-          break;
-        }
-        // The arrows start with the picture of the first flip state; the key matrix turns them.
-        const std::string picture_key = std::string(c.id == m::kLeftArrow ? layout::kArrowPictureKeys[1]
-                                                                          : layout::kArrowPictureKeys[3]);
-        PlaceSkinButtonFrom(static_cast<CPngButton*>(control), ini, section, c.key,
-                            std::string(layout::kSectionPictures), picture_key, picture(faces[0]));
-        break;
-      }
-      case layout::Placement::Control: PlaceSkinControl(control, ini, section, c.key); break;
-      case layout::Placement::Move:
-      case layout::Placement::Picture: break;
+    auto* button = static_cast<CPngButton*>(control);
+    if (!c.picture_key.empty()) {
+      // Faces cut at a place of their own (the flip keys D1 to D6).
+      PlaceSkinButtonFrom(button, ini, section, c.key, std::string(layout::kSectionPictures), c.picture_key,
+                          set_of(c.faces));
+      return;
     }
-  }
+    // The arrows start with the picture of the first flip state; the key matrix turns them.
+    const std::string picture_key =
+        std::string(c.id == m::kLeftArrow ? layout::kArrowPictureKeys[1] : layout::kArrowPictureKeys[3]);
+    PlaceSkinButtonFrom(button, ini, section, c.key, std::string(layout::kSectionPictures), picture_key,
+                        picture(layout::FaceFilesOf(c.faces)[0]));
+  };
+  PlaceSkinControls(
+      layout::SkinDialog::Main, [&](layout::Faces faces) { return std::optional<SkinPictures>(set_of(faces)); },
+      place_from);
 }
 
 // ---- initialisation -----------------------------------------------------------------------

@@ -7,8 +7,11 @@
 #include <QWindow>
 
 #include "platform/paths.h"
+#include "ui/layout/control_ids.h"
+#include "ui/skin/png_button.h"
 #include "ui/skin/region_from_mask.h"
 #include "ui/skin/skin_layout.h"
+#include "ui/skin/skin_placement.h"
 
 namespace orvane {
 
@@ -54,6 +57,36 @@ QPixmap CBaseDialog::LoadPicture(const std::string& name) const {
   const QImage image = name.empty() ? QImage() : LoadImageFile(path);
   if (image.isNull()) ExitForMissingSkinPicture(path);
   return QPixmap::fromImage(image);
+}
+
+QPixmap CBaseDialog::LoadFacePicture(std::string_view name) const {
+  const std::string path = JoinPath(skin_folder_, std::string(name));
+  const QImage image = LoadImageFile(path);
+  if (image.isNull()) ExitForMissingSkinPicture(path);
+  return RenderSkinImage(image, background_.size());
+}
+
+void CBaseDialog::PlaceSkinControls(layout::SkinDialog dialog, const FacePictureSets& pictures,
+                                    const OtherPlacement& other) {
+  for (const layout::SkinControl& c : layout::Controls(dialog)) {
+    QWidget* control = c.id != ids::kNoControl ? Control(c.id) : findChild<QWidget*>(QString::fromStdString(c.key));
+    if (control == nullptr) continue;
+    const std::string section(c.section);
+    switch (c.placement) {
+      case layout::Placement::Button:
+        if (const std::optional<SkinPictures> set = pictures(c.faces))
+          PlaceSkinButton(static_cast<CPngButton*>(control), ini_path_, section, c.key, *set);
+        break;
+      case layout::Placement::Control: PlaceSkinControl(control, ini_path_, section, c.key); break;
+      default:
+        if (other) other(c, control);
+        break;
+    }
+  }
+}
+
+void CBaseDialog::PlaceSkinControls(layout::SkinDialog dialog, const SkinPictures& pictures) {
+  PlaceSkinControls(dialog, [&](layout::Faces) { return std::optional<SkinPictures>(pictures); });
 }
 
 void CBaseDialog::LoadSkin() {

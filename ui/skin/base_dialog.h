@@ -12,10 +12,14 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
+#include "ui/layout/dialog_layout.h"
 #include "ui/skin/ini_file.h"
+#include "ui/skin/skin_layout.h"
 #include "ui/skin/window_message.h"
 
 namespace orvane {
@@ -54,6 +58,25 @@ class CBaseDialog : public QDialog {
   bool loading() const { return loading_; }
   const QPixmap& background() const { return background_; }
   const QImage& outline() const { return outline_; }
+
+  // One state picture of the image buttons, from this dialog's skin folder, prepared for the
+  // client area of the loaded background (RenderSkinImage). A picture that cannot be loaded ends
+  // the process.
+  QPixmap LoadFacePicture(std::string_view name) const;
+
+  // The pictures an image button of a face set gets; nullopt leaves the button where it is (the
+  // dialog places it itself).
+  using FacePictureSets = std::function<std::optional<SkinPictures>(layout::Faces faces)>;
+  // A layout entry with another placement than Button or Control, and the control it names.
+  using OtherPlacement = std::function<void(const layout::SkinControl& entry, QWidget* control)>;
+  // Places the controls of the dialog's layout that this dialog has, in the layout's order: image
+  // buttons with the pictures of their face set, plain controls at their rectangle, and the other
+  // entries through `other` (ignored without one). An entry without a control ID names its control
+  // by object name (the layout key).
+  void PlaceSkinControls(layout::SkinDialog dialog, const FacePictureSets& pictures,
+                         const OtherPlacement& other = {});
+  // The same with one picture set for every image button.
+  void PlaceSkinControls(layout::SkinDialog dialog, const SkinPictures& pictures);
 
   // Control IDs. AddControl gives the control its ID and this dialog as parent; a button's click
   // becomes the command of its ID, and the user's edits of a plain edit field its

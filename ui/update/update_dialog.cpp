@@ -69,27 +69,12 @@ bool COrvane_DlgUpdate::OnInitDialog() {
 
 void COrvane_DlgUpdate::PlaceControls() {
   if (!pictures_prepared_) {
-    const QSize client = background().size();
     const layout::FaceFiles faces = layout::FaceFilesOf(layout::Faces::Update);
-    auto prepare = [&](std::string_view name) {
-      const std::string path = JoinPath(skinFolder(), std::string(name));
-      const QImage image = LoadImageFile(path);
-      if (image.isNull()) ExitForMissingSkinPicture(path);
-      return RenderSkinImage(image, client);
-    };
-    normal_ = prepare(faces[0]);
-    over_ = prepare(faces[1]);
+    normal_ = LoadFacePicture(faces[0]);
+    over_ = LoadFacePicture(faces[1]);
     pictures_prepared_ = true;
   }
-  const SkinPictures pictures{&normal_, &over_, &over_, &over_, &over_};
-  for (const layout::SkinControl& c : layout::Controls(layout::SkinDialog::Update)) {
-    QWidget* control = Control(c.id);
-    if (control == nullptr) continue;
-    if (c.placement == layout::Placement::Button)
-      PlaceSkinButton(static_cast<CPngButton*>(control), iniPath(), std::string(c.section), c.key, pictures);
-    else
-      PlaceSkinControl(control, iniPath(), std::string(c.section), c.key);
-  }
+  PlaceSkinControls(layout::SkinDialog::Update, SkinPictures{&normal_, &over_, &over_, &over_, &over_});
 }
 
 void COrvane_DlgUpdate::ShowMessage(const UpdateMessage& message) {
