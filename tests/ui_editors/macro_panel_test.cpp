@@ -7,10 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QImage>
 #include <QLineEdit>
+#include <QPalette>
+#include <QStyle>
+#include <QStyleFactory>
 #include <fstream>
 #include <array>
 #include <memory>
@@ -47,6 +52,31 @@ namespace C = ids::composite;
 const std::string kData = ORVANE_DATA_DIR;
 const std::string kSkins = kData + "/Skins";
 constexpr uint32_t kVkA = 'A';
+
+// The program draws every window with the skin's theme (the application's style, palette and style
+// sheet); the pictures are taken with it too, and the application's own come back afterwards.
+class ThemedApplication {
+ public:
+  ThemedApplication() : app_(qobject_cast<QApplication*>(QCoreApplication::instance())) {
+    palette_ = app_->palette();
+    sheet_ = app_->styleSheet();
+    style_ = QApplication::style()->name();
+    ApplySkinTheme(*app_, theme_);
+  }
+  ~ThemedApplication() {
+    app_->setStyleSheet(sheet_);
+    app_->setPalette(palette_);
+    QApplication::setStyle(QStyleFactory::create(style_));
+  }
+  const SkinTheme& theme() const { return theme_; }
+
+ private:
+  QApplication* app_;
+  SkinTheme theme_ = LoadSkinTheme(kSkins);
+  QPalette palette_;
+  QString sheet_;
+  QString style_;
+};
 
 uint32_t Down(uint16_t scan) { return KeyFlagsOfScanCode(scan); }
 uint32_t Up(uint16_t scan) { return KeyFlagsOfScanCode(scan) | kKeyFlagPreviousState | kKeyFlagTransition; }
@@ -167,6 +197,7 @@ class MacroPanelTest : public ::testing::Test {
   }
   void Save(const std::string& name) {
     QDir().mkpath(QString::fromStdString(kData + "/gallery"));
+    ThemedApplication themed;
     host_.Dialog().grab().save(QString::fromStdString(kData + "/gallery/macro_panel_" + name + ".png"));
   }
 
@@ -471,7 +502,17 @@ TEST(MacroPanelInDialog, RecordedKeysReachTheEditingInstanceOnApply) {
   testing::SendKey(target, ev::kVolumeUp, false);  // passes on
   testing::SendKey(target, ev::kA, true);
   ASSERT_EQ(panel->editor().ActionCount(), 2);
-  f.Render("macro_panel_in_dialog");
+  {
+    // The action list is as dark as the dialog's other fields: its rows below the last one show
+    // the theme's field colour, not the desktop's white.
+    ThemedApplication themed;
+    CReportList* list = panel->actionList();
+    EXPECT_EQ(list->palette().color(QPalette::Base), themed.theme().field);
+    const QImage rows = list->viewport()->grab().toImage();
+    ASSERT_GT(rows.height(), 8);
+    EXPECT_EQ(rows.pixelColor(rows.width() / 2, rows.height() - 4), themed.theme().field);
+    f.Render("macro_panel_in_dialog");
+  }
 
   ASSERT_TRUE(dlg.DispatchCommand(C::kApply));
   EXPECT_FALSE(panel->Recording());
