@@ -6,9 +6,11 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <linux/futex.h>
 #include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -31,6 +33,22 @@ constexpr size_t kMaxSysfsFile = 65536;
 constexpr size_t kReadBuffer = 16384;    // larger than any report hidraw hands out
 constexpr int kMaxDrainReports = 4096;   // a device flooding input cannot hold DrainInput forever
 constexpr unsigned long kFuseSuperMagic = 0x65735546;
+
+// The writer hand-off waits on bare futex words: a mutex and condition variable cost a woken
+// thread a second sleep on the mutex its waker still holds, which doubled the switches of a
+// transaction. A waiter reads the word, checks its condition, and sleeps only while the word
+// still holds what it read, so a change made in between is never missed.
+void FutexWait(std::atomic<uint32_t>& word, uint32_t seen, const timespec* relative) {
+  static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t));
+  ::syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAIT_PRIVATE, seen, relative,
+            nullptr, 0);
+}
+
+void FutexWakeAll(std::atomic<uint32_t>& word) {
+  word.fetch_add(1);
+  ::syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAKE_PRIVATE, INT32_MAX, nullptr,
+            nullptr, 0);
+}
 
 bool ReadSmallFile(const std::string& path, std::vector<uint8_t>* out) {
   // Through the platform's reader, so a FIFO or a device put into a tree given as the sysfs root
@@ -248,15 +266,15 @@ struct HidrawNode::Shared {
   const int stop_fd;  // eventfd: the node is going, wakes the writer from a poll
   std::atomic<bool> dead{false};
 
-  std::mutex mutex;
-  std::condition_variable cv;
+  std::mutex mutex;          // guards buf, in_flight and result
   std::vector<uint8_t> buf;  // owned here until the kernel returns
-  bool job = false;
   bool in_flight = false;
-  bool stop = false;
-  uint64_t job_seq = 0;
-  uint64_t done_seq = 0;
   HidIoStatus result = HidIoStatus::Ok;
+  std::atomic<bool> stop{false};
+  std::atomic<uint64_t> job_seq{0};   // the latest write handed over
+  std::atomic<uint64_t> done_seq{0};  // the latest write the kernel returned
+  std::atomic<uint32_t> writer_wake{0};  // changes on a new job and on stop
+  std::atomic<uint32_t> caller_wake{0};  // changes when a write ends, on cancel and on stop
 };
 
 std::unique_ptr<HidrawNode> HidrawNode::Adopt(int fd) {
@@ -298,7 +316,8 @@ HidrawNode::~HidrawNode() {
     s_->stop = true;
     stuck = s_->in_flight;
   }
-  s_->cv.notify_all();
+  FutexWakeAll(s_->writer_wake);
+  FutexWakeAll(s_->caller_wake);
   const uint64_t one = 1;
   (void)!::write(s_->stop_fd, &one, sizeof one);
   if (writer_.joinable()) {
@@ -314,8 +333,7 @@ void HidrawNode::Cancel() {
   cancel_gen_.fetch_add(1);
   const uint64_t one = 1;
   (void)!::write(cancel_fd_, &one, sizeof one);
-  { std::lock_guard lock(s_->mutex); }  // no waiter can miss the change below
-  s_->cv.notify_all();
+  FutexWakeAll(s_->caller_wake);
 }
 
 HidIoStatus HidrawNode::Read(uint8_t* buf, size_t cap, size_t* got, int timeout_ms) {
@@ -395,28 +413,41 @@ HidIoStatus HidrawNode::Write(const uint8_t* data, size_t size, int timeout_ms) 
   if (s_->dead) return HidIoStatus::Disconnected;
   if (size == 0) return HidIoStatus::Error;
   Shared& s = *s_;
-  std::unique_lock lock(s.mutex);
-  if (s.in_flight) return HidIoStatus::Busy;
-  try {
-    s.buf.assign(data, data + size);
-    // The writer starts with the first write: opens that only read, or only probe that the node
-    // is still there, cost no thread.
-    if (!writer_.joinable()) writer_ = std::thread([shared = s_] { WriterLoop(shared); });
-  } catch (...) {  // allocation or thread creation failed
-    return HidIoStatus::Error;
-  }
   const uint64_t gen = cancel_gen_.load();
-  const uint64_t seq = ++s.job_seq;
-  s.job = true;
-  s.in_flight = true;
-  s.cv.notify_all();
-  auto finished = [&] { return s.done_seq == seq || cancel_gen_.load() != gen || s.stop; };
-  if (timeout_ms < 0) {
-    s.cv.wait(lock, finished);
-  } else {
-    s.cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), finished);
+  uint64_t seq = 0;
+  {
+    std::lock_guard lock(s.mutex);
+    if (s.in_flight) return HidIoStatus::Busy;
+    try {
+      s.buf.assign(data, data + size);
+      // The writer starts with the first write: opens that only read, or only probe that the
+      // node is still there, cost no thread.
+      if (!writer_.joinable()) writer_ = std::thread([shared = s_] { WriterLoop(shared); });
+    } catch (...) {  // allocation or thread creation failed
+      return HidIoStatus::Error;
+    }
+    s.in_flight = true;
+    seq = s.job_seq.load() + 1;
+    s.job_seq.store(seq);
   }
-  if (s.done_seq == seq) return s.result;
+  FutexWakeAll(s.writer_wake);
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+  for (;;) {
+    const uint32_t seen = s.caller_wake.load();
+    if (s.done_seq.load() == seq || cancel_gen_.load() != gen || s.stop) break;
+    if (timeout_ms < 0) {
+      FutexWait(s.caller_wake, seen, nullptr);
+      continue;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
+    if (left.count() <= 0) break;
+    const timespec wait{static_cast<time_t>(left.count() / 1000000000),
+                        static_cast<long>(left.count() % 1000000000)};
+    FutexWait(s.caller_wake, seen, &wait);
+  }
+  std::lock_guard lock(s.mutex);
+  if (s.done_seq.load() == seq) return s.result;
   // The write stays with the writer thread and its buffer until the kernel returns.
   return cancel_gen_.load() != gen ? HidIoStatus::Cancelled : HidIoStatus::Timeout;
 }
@@ -458,19 +489,24 @@ void HidrawNode::WriterLoop(std::shared_ptr<Shared> shared) {
   sigaddset(&pipe, SIGPIPE);
   pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
   Shared& s = *shared;
-  std::unique_lock lock(s.mutex);
+  uint64_t handled = 0;
   for (;;) {
-    s.cv.wait(lock, [&] { return s.job || s.stop; });
+    const uint32_t seen = s.writer_wake.load();
     if (s.stop) return;
-    s.job = false;
-    const uint64_t seq = s.job_seq;
-    lock.unlock();
+    const uint64_t seq = s.job_seq.load();
+    if (seq == handled) {
+      FutexWait(s.writer_wake, seen, nullptr);
+      continue;
+    }
+    handled = seq;
     const HidIoStatus result = WriteNow(s);  // buffer untouched while in_flight
-    lock.lock();
-    s.result = result;
-    s.done_seq = seq;
-    s.in_flight = false;
-    s.cv.notify_all();
+    {
+      std::lock_guard lock(s.mutex);
+      s.result = result;
+      s.in_flight = false;
+      s.done_seq.store(seq);
+    }
+    FutexWakeAll(s.caller_wake);
   }
 }
 
