@@ -58,7 +58,9 @@ InstanceStart HandleCommandLine(const std::vector<std::string>& args, const std:
 PlatformInstanceSystem::PlatformInstanceSystem(CInstanceMutex& mutex, std::string daemon_path, std::string folder)
     : mutex_(mutex), daemon_path_(std::move(daemon_path)), folder_(std::move(folder)) {}
 
-pid_t PlatformInstanceSystem::FindProcess(const std::string& bare_name) { return FindProcessByName(bare_name); }
+pid_t PlatformInstanceSystem::FindProcess(const std::string& bare_name) {
+  return FindInstanceProcess(bare_name, folder_);
+}
 
 bool PlatformInstanceSystem::SendRequest(pid_t pid, uint32_t message, uint32_t wparam) {
   return SendToTaggedWindow(pid, kMainWindowTag, {message, wparam, 0}, folder_).has_value();

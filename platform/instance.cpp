@@ -320,6 +320,18 @@ pid_t FindProcessByName(const std::string& name, const std::string& proc_root) {
   return 0;
 }
 
+pid_t FindInstanceProcess(const std::string& name, const std::string& folder,
+                          const std::string& proc_root) {
+  pid_t first = 0;
+  for (const ProcessEntry& e : ProcessSnapshot(proc_root)) {
+    if (!EqualNoCase(e.exe_name, name)) continue;
+    if (first == 0) first = e.pid;
+    struct stat st{};
+    if (::lstat(TaggedWindowPath(e.pid, folder).c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) return e.pid;
+  }
+  return first;
+}
+
 // ---- named objects --------------------------------------------------------------------------
 
 size_t CNamedObjects::Create(const std::vector<std::string>& names, const std::string& folder) {

@@ -6,7 +6,7 @@
 //  - CWindowTagServer, a Unix-domain socket there named after the owning process, which answers
 //    (tag, message, wparam, lparam) requests one at a time; SendToTaggedWindow connects to the
 //    socket of a process and waits for the answer, as a sent window message waits for its handler;
-//  - FindProcessByName, the process lookup over /proc;
+//  - FindProcessByName and FindInstanceProcess, the process lookup over /proc;
 //  - CNamedObjects, marker files that stand in for named kernel objects.
 // Only the same user can reach any of it: the folder is 0700 and the server checks the peer's
 // user ID. Nothing here throws.
@@ -116,6 +116,12 @@ std::vector<ProcessEntry> ProcessSnapshot(const std::string& proc_root = "/proc"
 // The ID of the first process whose executable's bare name equals name without regard to case,
 // the calling process included; 0 when there is none.
 pid_t FindProcessByName(const std::string& name, const std::string& proc_root = "/proc");
+// The running instance as this start can reach it: the first process of that name with a tagged
+// window in folder (InstanceFolder() when empty). A program of the same name in another session
+// or runtime folder has its socket elsewhere and is passed over. When no process of the name has
+// one here (an instance still starting, or none but the caller), FindProcessByName's answer.
+pid_t FindInstanceProcess(const std::string& name, const std::string& folder = {},
+                          const std::string& proc_root = "/proc");
 
 // Named objects: one empty file each in a folder of the instance folder. Files left over by a
 // process that crashed are reused.

@@ -204,6 +204,34 @@ TEST(Processes, LookupByBareNameWithoutCaseInProcessOrderIncludingOurselves) {
   EXPECT_LE(found, getpid());
 }
 
+TEST(Processes, TheInstanceIsTheProcessOfThatNameWhoseWindowListensInOurFolder) {
+  TempDir proc, ours, theirs;
+  auto add = [&](const std::string& pid, const std::string& target) {
+    std::filesystem::create_directories(proc.File(pid));
+    std::filesystem::create_symlink(target, proc.File(pid + "/exe"));
+  };
+  add("30", "/usr/bin/orvane");  // another session's instance: its socket is in its own folder
+  add("41", "/usr/bin/orvane");  // ours
+  add("55", "/usr/bin/orvane");  // the start asking
+  CWindowTagServer their_window, our_window;
+  ASSERT_TRUE(their_window.Start(kTag, [](uint32_t, uintptr_t, intptr_t) -> intptr_t { return 0; }, theirs.path()));
+  ASSERT_TRUE(our_window.Start(kTag, [](uint32_t, uintptr_t, intptr_t) -> intptr_t { return 0; }, ours.path()));
+  // The servers are named after this process; give their sockets the pids of the fake table.
+  std::filesystem::rename(their_window.SocketPath(), TaggedWindowPath(30, theirs.path()));
+  std::filesystem::rename(our_window.SocketPath(), TaggedWindowPath(41, ours.path()));
+  { std::ofstream(TaggedWindowPath(55, ours.path())) << "a plain file is no window"; }
+
+  EXPECT_EQ(FindProcessByName("orvane", proc.path()), 30);
+  EXPECT_EQ(FindInstanceProcess("orvane", ours.path(), proc.path()), 41);
+  EXPECT_EQ(FindInstanceProcess("orvane", theirs.path(), proc.path()), 30);
+  // Nobody listens here: the plain lookup's answer, as before.
+  TempDir empty;
+  EXPECT_EQ(FindInstanceProcess("orvane", empty.path(), proc.path()), 30);
+  EXPECT_EQ(FindInstanceProcess("orvane-cli", ours.path(), proc.path()), 0);
+  their_window.Join();
+  our_window.Join();
+}
+
 TEST(NamedObjects, CreatedReusedAndRemoved) {
   TempDir dir;
   std::filesystem::create_directories(dir.File("objects"));
