@@ -31,6 +31,7 @@
 #include "ui/editors/macro_panel.h"
 #include "ui/main/orvane_dlg.h"
 #include "ui/skin/qt_prompt.h"
+#include "ui/skin/qt_translation.h"
 #include "ui/skin/theme.h"
 
 namespace orvane {
@@ -129,6 +130,8 @@ COrvaneApp::~COrvaneApp() {
 }
 
 const std::string& COrvaneApp::SkinFolder() const { return state_->paths.main_skin_folder; }
+
+int COrvaneApp::LanguageIndex() const { return state_->languages->GetLanguageIndex(); }
 
 bool COrvaneApp::Start(const AppOptions& options, int* exit_code) {
   State& s = *state_;
@@ -244,6 +247,10 @@ int RunOrvane(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   AnswerPromptsUnattended(EnvironmentValue("ORVANE_PROMPT_AUTOANSWER_MS"));
   ApplySkinTheme(qt, app.SkinFolder());
+  // Qt's own buttons in the language chosen at start; a later change of language reaches them
+  // at the next start.
+  const std::unique_ptr<QTranslator> qt_texts = LoadQtTranslation(app.LanguageIndex());
+  if (qt_texts) QApplication::installTranslator(qt_texts.get());
   return app.RunWindow();
 }
 

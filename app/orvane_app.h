@@ -43,6 +43,8 @@ class COrvaneApp {
   int RunWindow();
   // The paths formed at start-up.
   const std::string& SkinFolder() const;
+  // Index of the language the texts are in now (0 English, 1 Russian).
+  int LanguageIndex() const;
 
  private:
   struct State;

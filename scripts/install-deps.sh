@@ -15,7 +15,7 @@ packages=(
 if [ "${1:-}" = --test ]; then
   packages+=(
     python3 xvfb xauth openbox trayer xdotool x11-utils imagemagick fonts-dejavu-core
-    dpkg-dev file lintian appstream
+    dpkg-dev file lintian appstream qt6-translations-l10n
   )
 fi
 

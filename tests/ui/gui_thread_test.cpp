@@ -3,11 +3,14 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLibraryInfo>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
+#include <filesystem>
 #include <future>
 #include <thread>
 #include <vector>
@@ -15,6 +18,7 @@
 #include "tests/support/pump_events.h"
 #include "ui/skin/gui_thread.h"
 #include "ui/skin/qt_prompt.h"
+#include "ui/skin/qt_translation.h"
 
 namespace orvane {
 namespace {
@@ -215,6 +219,28 @@ TEST(QtPromptTest, AfterReleaseAWorkersPromptAnswersAtOnceWithoutABox) {
   EXPECT_EQ(notice.get(), PromptAnswer::Ok);
   QCoreApplication::processEvents();
   EXPECT_EQ(boxes.load(), 0);
+}
+
+TEST(QtTranslationTest, AQuestionInRussianHasRussianButtonsWhenQtsCatalogueIsInstalled) {
+  EXPECT_EQ(LoadQtTranslation(0), nullptr);  // English: Qt's own texts already are
+  const QString nowhere = QString::fromStdString(std::filesystem::temp_directory_path() / "orvane-no-catalogue");
+  EXPECT_EQ(LoadQtTranslation(1, nowhere), nullptr);
+
+  const QString catalogue = QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ru.qm";
+  if (!QFileInfo::exists(catalogue)) GTEST_SKIP() << catalogue.toStdString() << " is missing (qt6-translations-l10n)";
+  std::unique_ptr<QTranslator> russian = LoadQtTranslation(1);
+  ASSERT_NE(russian, nullptr);
+  QCoreApplication::installTranslator(russian.get());
+  PromptRequest question{"?", "", PromptButtons::YesNo, true};
+  std::unique_ptr<QMessageBox> box = QtPrompt::MakeBox(question);
+  const QString yes = box->button(QMessageBox::Yes)->text();
+  const QString no = box->button(QMessageBox::No)->text();
+  QCoreApplication::removeTranslator(russian.get());
+  EXPECT_TRUE(yes.contains(QString::fromUtf8("Да"))) << yes.toStdString();
+  EXPECT_TRUE(no.contains(QString::fromUtf8("Нет"))) << no.toStdString();
+  // Without the translator the same box is English again.
+  box = QtPrompt::MakeBox(question);
+  EXPECT_TRUE(box->button(QMessageBox::Yes)->text().contains("Yes"));
 }
 
 }  // namespace
