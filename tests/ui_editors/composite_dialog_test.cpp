@@ -397,6 +397,8 @@ TEST_F(CompositeDialogTest, EveryPanelInBothLanguages) {
                                                 {C::kFunctionPanel, "function"}};
   for (int index : {0, 1}) {
     SendWindowMessage(&dlg, WM_MAIN_LANGUAGE, kCheckWordLanguage, index);
+    // The window is named by its title text, so that window lists can tell it.
+    EXPECT_EQ(dlg.windowTitle().toStdString(), f_.languages->LoadText("KEY_SETTING_TISHI", index));
     for (const auto& [button, name] : panels) {
       dlg.DispatchCommand(button);
       if (button == C::kKeyPanel) {
@@ -422,6 +424,7 @@ TEST_F(CompositeDialogTest, EveryPanelInBothLanguages) {
   }
   dlg.DispatchCommand(IDCANCEL);
   Open(kG9, true);
+  EXPECT_EQ(dlg.windowTitle().toStdString(), f_.languages->LoadText("MACRO_EDIT_TISHI", 0));
   f_.Render("composite_macro_editor_en");
   dlg.DispatchCommand(IDCANCEL);
   app->setStyleSheet(sheet);

@@ -625,6 +625,8 @@ void Orvane_DlgComposite::Relabel(int index) {
   };
   for (const auto& [id, key] : statics)
     if (auto* label = ControlAs<QLabel>(id)) label->setText(text(key));
+  // The window carries its title text too: window lists and the window manager name it by it.
+  setWindowTitle(text(g9_ ? "MACRO_EDIT_TISHI" : "KEY_SETTING_TISHI"));
   const std::pair<int, const char*> buttons[] = {{C::kKeyPanel, "SINGLE_KEY"},   {C::kMediaPanel, "MULTI_MEDIA"},
                                                  {C::kFunctionPanel, "FUNCTION_KEY"}, {C::kMacroPanel, "MACRO_SETTING"},
                                                  {C::kOk, "MACRO_OK"},           {C::kCancel, "MACRO_CANCLE"}};
