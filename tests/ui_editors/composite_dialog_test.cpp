@@ -423,9 +423,16 @@ TEST_F(CompositeDialogTest, EveryPanelInBothLanguages) {
     }
   }
   dlg.DispatchCommand(IDCANCEL);
+  // The macro editor's longer title fits its label in both languages too.
   Open(kG9, true);
-  EXPECT_EQ(dlg.windowTitle().toStdString(), f_.languages->LoadText("MACRO_EDIT_TISHI", 0));
-  f_.Render("composite_macro_editor_en");
+  for (int index : {1, 0}) {
+    SendWindowMessage(&dlg, WM_MAIN_LANGUAGE, kCheckWordLanguage, index);
+    EXPECT_EQ(dlg.windowTitle().toStdString(), f_.languages->LoadText("MACRO_EDIT_TISHI", index));
+    auto* title = dlg.ControlAs<QLabel>(C::kKeySetting);
+    EXPECT_EQ(title->text().toStdString(), f_.languages->LoadText("MACRO_EDIT_TISHI", index));
+    EXPECT_LE(title->heightForWidth(title->width()), title->height()) << "the title is cut in language " << index;
+    f_.Render(std::string("composite_macro_editor_") + (index == 0 ? "en" : "ru"));
+  }
   dlg.DispatchCommand(IDCANCEL);
   app->setStyleSheet(sheet);
   app->setPalette(palette);
