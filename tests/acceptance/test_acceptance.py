@@ -14,6 +14,7 @@ import tempfile
 import unittest
 
 import desktop as dt
+from scenario_keys import KeyScenarios
 
 BIN = os.environ.get("ORVANE_ACCEPTANCE_BIN", "")
 OUT = os.environ.get("ORVANE_ACCEPTANCE_OUT", os.path.join(tempfile.gettempdir(), "orvane-acceptance"))
@@ -48,7 +49,7 @@ def tearDownModule():
         DESKTOP.stop()
 
 
-class Scenarios:
+class Scenarios(KeyScenarios):
     """The scenarios, once per language (the subclasses below)."""
 
     language = "en"
