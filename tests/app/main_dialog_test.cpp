@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QThread>
+#include <QTimer>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -25,6 +26,7 @@
 #include "ui/main/orvane_dlg.h"
 #include "ui/skin/png_button.h"
 #include "ui/skin/resources.h"
+#include "ui/skin/window_message.h"
 
 namespace orvane {
 namespace {
@@ -455,6 +457,24 @@ TEST_F(MainDialogTest, WithoutANotificationAreaTheWindowOpensOnArrivalAndMinimis
   ASSERT_TRUE(WaitFor([&] { return dialog_->isVisible(); }));
   Settle();
   EXPECT_TRUE(prompts_.empty());
+}
+
+TEST_F(MainDialogTest, AnExitRequestWhileANoticeIsOpenClosesItAndEndsTheRun) {
+  // The notice of a desktop without a notification area is left open, as a user would leave it,
+  // and the session ends (a logout's SIGTERM arrives as this request).
+  bool closed_by_guard = false;
+  QtPrompt::SetGlobalInterceptor([&](QMessageBox& box, const PromptRequest&) -> std::optional<PromptAnswer> {
+    PostWindowMessage(dialog_.get(), WM_MAIN_EXIT, kCheckWordExit, 0);
+    QTimer::singleShot(5000, &box, [&] {
+      closed_by_guard = true;
+      box.reject();
+    });
+    return std::nullopt;  // the box runs
+  });
+  Start(true, TrayPresence::Absent);
+  ASSERT_TRUE(WaitFor([&] { return dialog_->ended(); }, 8000));
+  EXPECT_FALSE(closed_by_guard);
+  EXPECT_FALSE(mutex_.Held());
 }
 
 }  // namespace

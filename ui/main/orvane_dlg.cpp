@@ -566,6 +566,12 @@ void COrvaneDlg::ExitSequence() {
   // 1-2. Hide, close the other dialogs.
   hide();
   CloseChildDialogs();
+  // A box or file dialog the user has not answered yet runs a loop of its own inside this one;
+  // the run can only end once it is gone. Unanswered, a question reads as No.
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    auto* open = qobject_cast<QDialog*>(window);
+    if (open != nullptr && open != this && open->isVisible()) open->reject();
+  }
   // 3. The instance lock and the window tag: a start from now on is a first start.
   if (services_.mutex != nullptr) services_.mutex->Close();
   tag_.Close();
