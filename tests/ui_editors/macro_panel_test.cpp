@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QHeaderView>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -589,6 +591,22 @@ TEST(MacroPanelInDialog, RecordedOnG1AppliedAndReadBackFromTheKeyboard) {
                              "    press   A, then 50 ms\n    release A, then 50 ms\n"
                              "    press   B, then 50 ms\n    release B, then 0 ms\n";
   EXPECT_NE(r.out.find(listed), std::string::npos) << r.out;
+}
+
+TEST_F(MacroPanelTest, TheActionListsNarrowColumnsShowTheirWholeCaptionsInBothLanguages) {
+  ThemedApplication themed;  // the fonts the program draws with
+  CReportList* actions = panel_->actionList();
+  QHeaderView* header = actions->horizontalHeader();
+  for (int index : {0, 1}) {
+    panel_->Relabel(index);
+    for (int column = 0; column < header->count(); ++column) {
+      const QString caption = actions->model()->headerData(column, Qt::Horizontal).toString();
+      EXPECT_FALSE(caption.isEmpty());
+      // The header's own measure of what the caption needs, with the style's margins.
+      EXPECT_LE(header->sectionSizeHint(column), header->sectionSize(column))
+          << caption.toStdString() << " is cut in language " << index;
+    }
+  }
 }
 
 }  // namespace
