@@ -131,6 +131,7 @@ constexpr auto kProgramTextKeyList = std::to_array<std::string_view>({
     "PROFILE_COLUMN_NAME",
     "PROFILE_COLUMN_PATH",
     "PROFILE_ROW_NOT_ONBOARD",
+    "PROFILE_MANAGER_CAPTION",
     "UPDATE_OPEN_PROMPT",
     "UPDATE_BACKUP_PROMPT",
     "UPDATE_START_PROMPT",

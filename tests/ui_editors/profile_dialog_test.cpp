@@ -367,6 +367,10 @@ TEST_F(ProfileDialogTest, LooksRightInTheSkinInBothLanguages) {
     const QString caption = dialog.list()->model()->headerData(1, Qt::Horizontal).toString();
     EXPECT_EQ(caption.toStdString(), languages.LoadText("PROFILE_COLUMN_NAME", language == 0x0409 ? 0 : 1));
     EXPECT_NE(caption.toStdString(), kMissingText);
+    // The window is named in the same language.
+    EXPECT_EQ(dialog.windowTitle().toStdString(),
+              languages.LoadText("PROFILE_MANAGER_CAPTION", language == 0x0409 ? 0 : 1));
+    EXPECT_NE(dialog.windowTitle().toStdString(), kMissingText);
     const QImage shot = dialog.grab().toImage();
     EXPECT_EQ(shot.size(), dialog.background().size());
     EXPECT_TRUE(shot.save(out + "/profile_manager_" + name + ".png"));

@@ -221,6 +221,7 @@ TEST_F(UpdateDialogTest, BackupWritesTheEditingInstanceWithOrWithoutTheKeyboard)
 
 TEST_F(UpdateDialogTest, LooksRightInTheSkin) {
   ApplySkinTheme(*qApp, kSkins);
+  texts_.Set("TEXT", "MENU_4", "Update firmware");
   Open();
   files_.answers = {program_};
   Click(U::kOpen);
@@ -229,6 +230,8 @@ TEST_F(UpdateDialogTest, LooksRightInTheSkin) {
   const QImage shot = dialog_->grab().toImage();
   EXPECT_EQ(shot.size(), dialog_->background().size());
   EXPECT_TRUE(shot.save(out + "/update_dialog.png"));
+  // Named as the menu entry that opens it.
+  EXPECT_EQ(dialog_->windowTitle().toStdString(), "Update firmware");
 }
 
 }  // namespace

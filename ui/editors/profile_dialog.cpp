@@ -43,6 +43,8 @@ std::string COrvane_DlgProfile::TextOr(const char* key, const char* fixed) const
 bool COrvane_DlgProfile::OnInitDialog() {
   CBaseDialog::OnInitDialog();
   ++open_count_;
+  // Named in the language of this opening, so window lists and the window manager can tell it.
+  setWindowTitle(QString::fromStdString(Text("PROFILE_MANAGER_CAPTION")));
   BuildControls();
   PlaceControls();
   FillProfileList(true);

@@ -46,6 +46,8 @@ COrvane_DlgUpdate::~COrvane_DlgUpdate() = default;
 
 bool COrvane_DlgUpdate::OnInitDialog() {
   CBaseDialog::OnInitDialog();
+  // Named as the menu entry that opens it, in the language of this opening.
+  setWindowTitle(QString::fromStdString(services_.texts.Text("MENU_4")));
   if (!built_) {
     built_ = true;
     auto* path = new ColorStatic(this);
