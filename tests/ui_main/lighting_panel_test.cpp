@@ -374,7 +374,22 @@ TEST_F(LightingPanelTest, TheEditingSwitchShowsThePanelAndDecidesWhereKeyClicksG
   EXPECT_EQ(panel().PictureOf(m::kPerKeySwitch), "dengup.bmp");
   Render("editing_off");
 
-  Click(m::kPerKeySwitch);
+  // The press on the switch is the switch's: a drag that follows does not move the window.
+  QWidget* editing_switch = dialog_->Control(m::kPerKeySwitch);
+  const QPoint placed = dialog_->pos();
+  const QPoint at = editing_switch->rect().center();
+  QMouseEvent press(QEvent::MouseButtonPress, at, editing_switch->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(editing_switch, &press);
+  const QPoint moved_to = editing_switch->mapTo(dialog_.get(), at) + QPoint(40, 30);
+  QMouseEvent drag(QEvent::MouseMove, moved_to, dialog_->mapToGlobal(moved_to), Qt::NoButton, Qt::LeftButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(dialog_.get(), &drag);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, editing_switch->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
+  QApplication::sendEvent(editing_switch, &release);
+  QApplication::processEvents();
+  EXPECT_EQ(dialog_->pos(), placed);
   EXPECT_EQ(settings_->DengCheck(), "1");
   EXPECT_TRUE(dialog_->hooks().painting_mode());
   EXPECT_EQ(panel().PictureOf(m::kPerKeySwitch), "dengdown.bmp");

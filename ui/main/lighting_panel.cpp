@@ -168,6 +168,14 @@ void CLightingPanel::RegisterHandlers() {
 }
 
 bool CLightingPanel::eventFilter(QObject* watched, QEvent* event) {
+  // The press is the picture's own: passed on, it would reach the window's body and start
+  // moving the window, which then follows the pointer.
+  if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+    if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+      event->accept();
+      return true;
+    }
+  }
   // A picture is clicked when the left button goes up over it, as a button is.
   if (event->type() == QEvent::MouseButtonRelease) {
     auto* mouse = static_cast<QMouseEvent*>(event);
