@@ -15,6 +15,7 @@ import unittest
 
 import desktop as dt
 from scenario_keys import KeyScenarios
+from scenario_panels import PanelScenarios
 
 BIN = os.environ.get("ORVANE_ACCEPTANCE_BIN", "")
 OUT = os.environ.get("ORVANE_ACCEPTANCE_OUT", os.path.join(tempfile.gettempdir(), "orvane-acceptance"))
@@ -49,7 +50,7 @@ def tearDownModule():
         DESKTOP.stop()
 
 
-class Scenarios(KeyScenarios):
+class Scenarios(KeyScenarios, PanelScenarios):
     """The scenarios, once per language (the subclasses below)."""
 
     language = "en"
