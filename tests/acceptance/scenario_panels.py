@@ -113,3 +113,121 @@ class PanelScenarios:
         shown = self.keyboard_json("lighting")["profiles"][profile]
         self.assertEqual((shown["mode"], shown["brightness"], shown["speed"], shown["user_mode"]),
                          (MODE_PER_KEY, BRIGHTNESS_POSITION, 4 - SPEED_POSITION, 0))
+
+    # ---- profiles
+    def profile_file(self, name, layer, mapping):
+        """A profile file whose layer maps key to value ({"0x01E": "0x030"}), made with orvane-cli
+        from the keyboard's own configuration."""
+        read = os.path.join(self.home, name + "-read.orv")
+        done = self.keyboard.cli_run("--yes", "read", read)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        as_json = os.path.join(self.home, name + ".json")
+        done = self.keyboard.cli_run("export-json", read, as_json)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        with open(as_json, encoding="utf-8") as f:
+            data = json.load(f)
+        entries = [e for e in data["layers"][layer] if e.get("key") not in mapping]
+        data["layers"][layer] = entries + [{"key": k, "type": "SingleKey", "value": v} for k, v in mapping.items()]
+        with open(as_json, "w", encoding="utf-8") as f:
+            json.dump(data, f)
+        path = os.path.join(self.home, name + ".orv")
+        done = self.keyboard.cli_run("import-json", as_json, path)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        return path
+
+    def new_window(self, seen, what):
+        return dt.wait_for(what, lambda: [w for w in self.desktop.visible_windows(cls="orvane")
+                                          if w not in seen and not self._is_tray(w)])[0]
+
+    def gone(self, window, what):
+        dt.wait_for(what, lambda: window not in self.desktop.visible_windows(cls="orvane"))
+
+    def choose_in_file_dialog(self, seen, path, name):
+        """The program's file dialog: the path typed into its name field, then Return."""
+        dialog = self.new_window(seen, "the file dialog")
+        self.desktop.activate(dialog)
+        self.desktop.key("ctrl+a", window=dialog)
+        self.desktop.type_text(path)
+        self.shot(name, dialog)
+        self.desktop.key("Return")
+        self.gone(dialog, "the file dialog to close")
+
+    def backup_menu(self, window, item):
+        """The window's backup menu: item 0 restores from a file, 1 backs up to one."""
+        seen = set(self.desktop.visible_windows(cls="orvane"))
+        self.desktop.click_in(window, self.control("CONTROL_MENU"))
+        menu = self.new_window(seen, "the backup menu")
+        self.shot("backup-menu", menu)
+        self.desktop.key(*(["Down"] * (item + 1) + ["Return"]))
+        self.gone(menu, "the backup menu to close")
+        return seen
+
+    def shown_layer(self, path, layer):
+        done = self.keyboard.cli_run("--json", "show", path)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        return [(k["key"], k["type"], k["value"]) for k in json.loads(done.stdout)["layers"][layer]["keys"]]
+
+    # ---- 5: profiles: a profile button, the profile manager, restore, back up, defaults
+    def test_5_profiles(self):
+        given = self.profile_file("given", 2, {"0x01E": "0x030"})
+        done = self.keyboard.cli_run("--yes", "apply", given, "--profile", "2")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        before = self.keyboard.memory()
+        default_block = before[dt.Keyboard.DEFAULT_BLOCK:dt.Keyboard.DEFAULT_BLOCK + dt.Keyboard.KEY_BLOCK_SIZE]
+        self.assertNotEqual(self.keyboard.key_block(before, 2), default_block)
+        restored = self.profile_file("restored", 2, {"0x01E": "0x02E"})
+        self.start_in_tray()
+        window = self.open_by_icon()
+        self.desktop.activate(window)
+
+        self.desktop.click_in(window, self.control("FUNC_PROFILE3"))
+        dt.wait_for("profile 2 to become the keyboard's current one", lambda: self.current_profile() == 2)
+        self.shot("main-window-profile-3", window)
+
+        seen = set(self.desktop.visible_windows(cls="orvane"))
+        self.desktop.click_in(window, self.control("FUNC_PROFILES"))
+        manager = self.new_window(seen, "the profile manager")
+        self.desktop.activate(manager)
+        self.shot("profile-manager", manager)
+        self.desktop.key("Escape", window=manager)
+        self.gone(manager, "the profile manager to close")
+
+        seen = self.backup_menu(window, 0)
+        self.choose_in_file_dialog(seen, restored, "file-dialog-restore")
+        # Restored: the file's layer 2 is written to the current profile, with no question.
+        dt.wait_for("the restored file's key block on the keyboard", lambda: self.keyboard.key_block(
+            self.keyboard.memory(), 2) != self.keyboard.key_block(before, 2))
+        self.assertEqual(self.shown_layer(self.read_back(), 2), [("0x01E", "SingleKey", "0x02E")])
+        self.shot("main-window-restored", window)
+
+        backup = os.path.join(self.home, "backup.orv")
+        seen = self.backup_menu(window, 1)
+        self.choose_in_file_dialog(seen, backup, "file-dialog-backup")
+        dt.wait_for("the backup file", lambda: os.path.exists(backup) and os.path.getsize(backup) > 0)
+        kept = self.read_back()
+        for layer in range(3):
+            self.assertEqual(self.shown_layer(backup, layer), self.shown_layer(kept, layer), "layer %d" % layer)
+
+        # Defaults: asked first, then profile 2 gets the keyboard's default block, the others stay.
+        middle = self.keyboard.memory()
+        seen = set(self.desktop.visible_windows(cls="orvane"))
+        self.desktop.click_in(window, self.control("FUNC_DEFAULT"))
+        box = self.message_box(seen)
+        self.shot("message-defaults", box)
+        self.assertEqual(self.keyboard.memory(), middle, "written before the answer")
+        # No has the focus; Yes is the button before it.
+        self.desktop.key("shift+Tab", "space", window=box)
+        self.gone(box, "the question to close")
+        dt.wait_for("the default key block in profile 2",
+                    lambda: self.keyboard.key_block(self.keyboard.memory(), 2) == default_block)
+        after = self.keyboard.memory()
+        for profile in (0, 1):
+            self.assertEqual(self.keyboard.key_block(after, profile), self.keyboard.key_block(before, profile))
+        self.assertEqual(self.current_profile(), 2)
+        self.assertEqual(self.shown_layer(self.read_back(), 2), [])
+
+    def read_back(self):
+        path = os.path.join(self.home, "read-back.orv")
+        done = self.keyboard.cli_run("--yes", "read", path)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        return path
