@@ -119,13 +119,17 @@ TEST_F(PngButtonTest, TooltipKeepsItsTextOnEmptyAndIsRemadeOnHover) {
   EXPECT_FALSE(button_.tooltip()->pending());
 }
 
-TEST_F(PngButtonTest, FrameModeDrawsAFrameInsteadOfThePicture) {
+// The frame replaces the state picture; inside it the key keeps its normal face (the button's
+// client area is never erased to the window's background), whatever state it is in.
+TEST_F(PngButtonTest, FrameModeDrawsAFrameOverTheNormalFace) {
+  button_.SetSelected(true, false);
   button_.SetFrame(Rgb(255, 0, 0), 250, true);
   EXPECT_EQ(button_.frameValue(), 100);
   const QImage face = button_.grab().toImage();
   EXPECT_EQ(face.pixel(1, 1), qRgb(255, 0, 0));
   EXPECT_EQ(face.pixel(38, 10), qRgb(255, 0, 0));
-  EXPECT_NE(face.pixel(20, 10), qRgb(10, 10, 10));  // inside: no picture copied
+  EXPECT_EQ(face.pixel(20, 10), qRgb(10, 10, 10));  // inside: the normal face, not the selected one
+  button_.SetSelected(false, false);
   button_.SetFrame(Rgb(255, 0, 0), 250, false);
   EXPECT_EQ(button_.frameValue(), 250);
   EXPECT_EQ(Face(), 10);

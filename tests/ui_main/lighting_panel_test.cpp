@@ -5,6 +5,8 @@
 // groups are written to <build>/gallery/lighting_*.png.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -355,6 +357,16 @@ TEST_F(LightingPanelTest, PerKeyModePaintsOneMaskByteAndSkipsKeysWithoutALight) 
   dialog_->hooks().paint_key(kButtonA);
   expected.colour_pages[1][42 + 1] = 0x08;
   Render("mode254");
+  // Under every frame the key is still drawn with its label, F1-F4 included: they share their
+  // place with D1-D6, so the background under them shows neither block.
+  const QImage shot = dialog_->grab().toImage();
+  for (int id : {1010, 1011, 1012, 1013, 1014, kButtonA}) {
+    const QRect inner = Key(id)->geometry().adjusted(5, 5, -5, -5);
+    std::set<QRgb> colours;
+    for (int y = inner.top(); y <= inner.bottom(); ++y)
+      for (int x = inner.left(); x <= inner.right(); ++x) colours.insert(shot.pixel(x, y));
+    EXPECT_GT(colours.size(), 4u) << "key " << id << " shows no face under its frame";
+  }
 
   EXPECT_EQ(Memory().lighting, expected.lighting);
   EXPECT_EQ(Memory().colour_pages, expected.colour_pages);

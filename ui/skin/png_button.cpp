@@ -214,19 +214,26 @@ void CPngButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   ColorRef colour = 0;
   const QPixmap* picture = ChoosePicture(&colour);
+  // One block copy of the client-sized piece at (offset - 1); parts outside the picture stay as
+  // they are.
+  auto draw_face = [&](const QPixmap* face) {
+    if (face == nullptr || face->isNull()) return;
+    const QRect wanted(offset_x_ - 1, offset_y_ - 1, width(), height());
+    const QRect source = wanted.intersected(face->rect());
+    if (!source.isEmpty()) painter.drawPixmap(source.topLeft() - wanted.topLeft(), *face, source);
+  };
   if (frame_mode_) {
+    // The key under the frame is the button's own normal face: where two blocks of keys share a
+    // place (F1-F4 and D1-D6), the background shows neither.
+    draw_face(pictures_.Get(SkinRole::Normal));
     QPen pen(ToQColor(frame_colour_));
     pen.setWidth(2);
     pen.setJoinStyle(Qt::MiterJoin);
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(QRect(1, 1, width() - 2, height() - 2));
-  } else if (picture != nullptr && !picture->isNull()) {
-    // One block copy of the client-sized piece at (offset - 1); parts outside the picture stay
-    // as they are.
-    const QRect wanted(offset_x_ - 1, offset_y_ - 1, width(), height());
-    const QRect source = wanted.intersected(picture->rect());
-    if (!source.isEmpty()) painter.drawPixmap(source.topLeft() - wanted.topLeft(), *picture, source);
+  } else {
+    draw_face(picture);
   }
   last_picture_ = picture;
 
