@@ -1,6 +1,8 @@
 #include "app/child_dialogs.h"
 
+#include "store/folders.h"
 #include "ui/editors/profile_dialog.h"
+#include "ui/main/main_commands.h"
 #include "ui/layout/control_ids.h"
 #include "ui/skin/png_button.h"
 #include "ui/skin/qt_file_dialog.h"
@@ -8,8 +10,11 @@
 
 namespace orvane {
 
-ChildDialogs::ChildDialogs(COrvaneDlg& window) : window_(window), files_(std::make_unique<QtFileDialog>(&window)) {
+ChildDialogs::ChildDialogs(COrvaneDlg& window)
+    : window_(window), files_(std::make_unique<QtFileDialog>(&window, ProfileFolder())) {
   const MainDialogServices& s = window.services();
+  // One file dialog for the whole program, so that every dialog opens where the user last was.
+  window.commands().SetFileChooser([this](const FileDialogRequest& request) { return files_->Choose(request); });
   ProfileManagerServices profile(s.config, s.protocol, s.texts, s.settings, window.prompt(), *files_, window.link());
   profile.skin_folder = s.paths.profile_skin_folder;
   profile.apply_pending = [&window] { return window.IsApplyPending(); };
@@ -55,6 +60,7 @@ ChildDialogs::~ChildDialogs() {
   hooks.switch_profile = nullptr;
   hooks.refresh_profile_button = nullptr;
   hooks.open_update_dialog = nullptr;
+  window_.commands().SetFileChooser(nullptr);
 }
 
 }  // namespace orvane

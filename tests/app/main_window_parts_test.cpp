@@ -79,7 +79,7 @@ class MainWindowPartsTest : public ::testing::Test {
       shell_.push_back(r);
       return 42;
     });
-    dialog_->commands().SetFileChooser([this](const FileRequest& r) -> std::optional<std::string> {
+    dialog_->commands().SetFileChooser([this](const FileDialogRequest& r) -> std::optional<std::string> {
       files_.push_back(r);
       return chosen_;
     });
@@ -137,7 +137,7 @@ class MainWindowPartsTest : public ::testing::Test {
   std::vector<std::string> prompts_;
   bool answer_yes_ = false;
   std::vector<ShellRequest> shell_;
-  std::vector<FileRequest> files_;
+  std::vector<FileDialogRequest> files_;
   std::optional<std::string> chosen_;
   std::unique_ptr<COrvaneDlg> dialog_;
 };

@@ -2,10 +2,8 @@
 #include "ui/main/main_commands.h"
 
 #include <QCursor>
-#include <QFileDialog>
 #include <QMenu>
 #include <QShortcut>
-#include <QStringList>
 #include <QTimer>
 
 #include "model/key_matrix.h"
@@ -17,6 +15,7 @@
 #include "ui/main/key_matrix.h"
 #include "ui/main/orvane_dlg.h"
 #include "ui/skin/png_button.h"
+#include "ui/skin/qt_file_dialog.h"
 #include "ui/skin/resources.h"
 
 namespace orvane {
@@ -27,17 +26,6 @@ namespace m = ids::main;
 
 // The parameter text the help and the logo area pass.
 constexpr const char* kNullText = "NULL";
-
-// "(*.orv)|*.orv|(*.*)|*.*||" as Qt's name filters: one per description and pattern pair.
-QStringList QtFilters(const std::string& filter) {
-  const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
-  QStringList out;
-  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    if (parts[i].isEmpty()) break;
-    out << (parts[i].contains(QLatin1Char('(')) ? parts[i] : parts[i] + " (" + parts[i + 1] + ")");
-  }
-  return out;
-}
 
 }  // namespace
 
@@ -146,8 +134,11 @@ void CMainCommands::ShowBackupMenu() {
 }
 
 void CMainCommands::Restore() {
-  const FileRequest request{false, kProfileDefaultExtension, "*.orv", kProfileFileFilter, false};
-  const std::optional<std::string> path = choose_file_ ? choose_file_(request) : ChooseWithQt(&dialog_, request);
+  FileDialogRequest request;
+  request.initial_name = "*.orv";
+  request.default_extension = kProfileDefaultExtension;
+  request.filter = kProfileFileFilter;
+  const std::optional<std::string> path = ChooseFile(request);
   if (!path) return;
   const MainDialogServices& s = dialog_.services();
   CBusyIndicator* busy = dialog_.busyIndicator();
@@ -165,11 +156,21 @@ void CMainCommands::Restore() {
 }
 
 void CMainCommands::Backup() {
-  const FileRequest request{true, kProfileDefaultExtension, "*.orv", kProfileFileFilter, true};
-  const std::optional<std::string> path = choose_file_ ? choose_file_(request) : ChooseWithQt(&dialog_, request);
+  FileDialogRequest request;
+  request.save = true;
+  request.initial_name = "*.orv";
+  request.default_extension = kProfileDefaultExtension;
+  request.filter = kProfileFileFilter;
+  request.overwrite_prompt = true;
+  const std::optional<std::string> path = ChooseFile(request);
   if (!path) return;
   // Not reported, whatever the result.
   SaveProfileFile(dialog_.services().config.editing, *path);
+}
+
+std::optional<std::string> CMainCommands::ChooseFile(const FileDialogRequest& request) {
+  if (choose_file_) return choose_file_(request);
+  return QtFileDialog(&dialog_).Choose(request);
 }
 
 void CMainCommands::Help() {
@@ -195,18 +196,6 @@ int CMainCommands::Shell(const ShellRequest& request) const {
   // Documents and links go to the desktop's opener, which takes no parameters or folder.
   if (request.target.empty()) return kShellFileNotFound;
   return ShellOpen(request.target);
-}
-
-std::optional<std::string> CMainCommands::ChooseWithQt(QWidget* parent, const FileRequest& request) {
-  QFileDialog box(parent);
-  box.setOption(QFileDialog::DontUseNativeDialog, true);
-  box.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  box.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  box.setNameFilters(QtFilters(request.filter));
-  box.setDefaultSuffix(QString::fromStdString(request.default_extension));
-  box.setOption(QFileDialog::DontConfirmOverwrite, !request.overwrite_prompt);
-  if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return std::nullopt;
-  return box.selectedFiles().front().toStdString();
 }
 
 }  // namespace orvane

@@ -14,6 +14,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/file_dialog.h"
+
 class QAction;
 class QMenu;
 class QWidget;
@@ -23,16 +25,8 @@ namespace orvane {
 class CKeyMatrix;
 class COrvaneDlg;
 
-// A file dialog as the commands ask for it.
-struct FileRequest {
-  bool save = false;               // save dialog (else open)
-  std::string default_extension;   // "orv"
-  std::string initial_name;        // "*.orv"
-  std::string filter;              // "(*.orv)|*.orv|(*.*)|*.*||"
-  bool overwrite_prompt = false;   // save: ask before replacing an existing file
-};
 // The chosen path, or nothing when the user cancelled.
-using FileChooser = std::function<std::optional<std::string>(const FileRequest&)>;
+using FileChooser = std::function<std::optional<std::string>(const FileDialogRequest&)>;
 
 // A shell "open": the target, its parameter text and working folder as given (empty: none).
 struct ShellRequest {
@@ -64,13 +58,14 @@ class CMainCommands {
   void Help();
   void OpenLink(int command);
 
+  // Restore and Backup ask this chooser (the program's shared file dialog); without one they show
+  // a dialog of their own.
   void SetFileChooser(FileChooser chooser) { choose_file_ = std::move(chooser); }
   void SetShellOpener(ShellOpener opener) { shell_ = std::move(opener); }
   void SetMenuRunner(MenuRunner runner) { run_menu_ = std::move(runner); }
 
-  static std::optional<std::string> ChooseWithQt(QWidget* parent, const FileRequest& request);
-
  private:
+  std::optional<std::string> ChooseFile(const FileDialogRequest& request);
   int Shell(const ShellRequest& request) const;
   bool PaintingMode() const;
 

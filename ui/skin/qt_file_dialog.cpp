@@ -19,7 +19,8 @@ QString ToQ(const std::string& s) { return QString::fromStdString(s); }
 
 void QtFileDialog::SetGlobalInterceptor(Interceptor interceptor) { GlobalInterceptor() = std::move(interceptor); }
 
-QFileDialog* QtFileDialog::MakeDialog(const FileDialogRequest& request, QWidget* owner) {
+QFileDialog* QtFileDialog::MakeDialog(const FileDialogRequest& request, QWidget* owner,
+                                      const std::string& fallback_folder) {
   auto* dialog = new QFileDialog(owner);
   // Qt's own dialog, so it follows the application's palette and style sheet.
   dialog->setOption(QFileDialog::DontUseNativeDialog, true);
@@ -30,9 +31,10 @@ QFileDialog* QtFileDialog::MakeDialog(const FileDialogRequest& request, QWidget*
   if (!request.default_extension.empty()) dialog->setDefaultSuffix(ToQ(request.default_extension));
   QStringList filters;
   for (const auto& [caption, patterns] : ParseFileFilter(request.filter)) {
+    // A caption that already shows its patterns ("(*.orv)") is used as it stands.
     QString list = ToQ(patterns);
     list.replace(';', ' ');
-    filters << ToQ(caption) + " (" + list + ")";
+    filters << (ToQ(caption).contains('(') ? ToQ(caption) : ToQ(caption) + " (" + list + ")");
   }
   if (!filters.isEmpty()) dialog->setNameFilters(filters);
   // The initial name may be a pattern ("*.exe"), a bare name or a full path.
@@ -40,6 +42,8 @@ QFileDialog* QtFileDialog::MakeDialog(const FileDialogRequest& request, QWidget*
   const QFileInfo info(name);
   QString folder = ToQ(request.initial_folder);
   if (folder.isEmpty() && name.contains('/')) folder = info.path();
+  // A folder that is not there (the Package folder of a build, say) counts as none.
+  if (folder.isEmpty() || !QFileInfo(folder).isDir()) folder = ToQ(fallback_folder);
   if (!folder.isEmpty()) dialog->setDirectory(folder);
   const QString file = name.contains('/') ? info.fileName() : name;
   if (!file.isEmpty() && !file.contains('*')) dialog->selectFile(file);
@@ -50,10 +54,13 @@ std::optional<std::string> QtFileDialog::Choose(const FileDialogRequest& request
   if (const Interceptor& intercept = GlobalInterceptor()) {
     if (std::optional<std::optional<std::string>> answer = intercept(request)) return *answer;
   }
-  QFileDialog* dialog = MakeDialog(request, owner_);
+  QFileDialog* dialog = MakeDialog(request, owner_, folderWithoutRequest());
   std::optional<std::string> chosen;
-  if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty())
-    chosen = dialog->selectedFiles().first().toStdString();
+  if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty()) {
+    const QString file = dialog->selectedFiles().first();
+    chosen = file.toStdString();
+    last_folder_ = QFileInfo(file).absolutePath().toStdString();
+  }
   delete dialog;
   return chosen;
 }
