@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QKeyEvent>
+#include <QLabel>
 #include <deque>
 
 #include "model/apply.h"
@@ -371,6 +372,12 @@ TEST_F(ProfileDialogTest, LooksRightInTheSkinInBothLanguages) {
     EXPECT_EQ(dialog.windowTitle().toStdString(),
               languages.LoadText("PROFILE_MANAGER_CAPTION", language == 0x0409 ? 0 : 1));
     EXPECT_NE(dialog.windowTitle().toStdString(), kMissingText);
+    // ... and so is its heading: the skin draws no words of its own.
+    const auto* heading = dialog.ControlAs<QLabel>(P::kHeading);
+    ASSERT_NE(heading, nullptr);
+    EXPECT_EQ(heading->text(), dialog.windowTitle());
+    EXPECT_TRUE(heading->isVisible());
+    EXPECT_GE(heading->width(), heading->sizeHint().width()) << "the heading is cut";
     const QImage shot = dialog.grab().toImage();
     EXPECT_EQ(shot.size(), dialog.background().size());
     EXPECT_TRUE(shot.save(out + "/profile_manager_" + name + ".png"));

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <fstream>
 
 #include "model/profile_file.h"
@@ -232,6 +233,10 @@ TEST_F(UpdateDialogTest, LooksRightInTheSkin) {
   EXPECT_TRUE(shot.save(out + "/update_dialog.png"));
   // Named as the menu entry that opens it.
   EXPECT_EQ(dialog_->windowTitle().toStdString(), "Update firmware");
+  const auto* heading = dialog_->ControlAs<QLabel>(U::kHeading);
+  ASSERT_NE(heading, nullptr);
+  EXPECT_EQ(heading->text().toStdString(), "Update firmware");
+  EXPECT_TRUE(heading->isVisible());
 }
 
 }  // namespace

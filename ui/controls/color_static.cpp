@@ -14,6 +14,12 @@
 
 namespace orvane {
 
+namespace {
+// As the skin's theme: its text colour (#dfe3ea) and heading size.
+constexpr ColorRef kDialogHeadingColour = Rgb(0xDF, 0xE3, 0xEA);
+constexpr int kDialogHeadingPixels = 15;
+}  // namespace
+
 // ---- ColorStatic ----------------------------------------------------------------------------
 
 ColorStatic::ColorStatic(QWidget* parent) : QLabel(parent) {
@@ -32,6 +38,18 @@ void ColorStatic::SetTextColor(ColorRef colour) {
   p.setColor(QPalette::Text, ToQColor(colour));
   setPalette(p);
   if (isVisible()) repaint();
+}
+
+ColorStatic* NewDialogHeading(QWidget* dialog) {
+  auto* heading = new ColorStatic(dialog);
+  heading->SetTextColor(kDialogHeadingColour);
+  QFont f = heading->font();
+  f.setPixelSize(kDialogHeadingPixels);
+  f.setBold(true);
+  heading->setFont(f);
+  heading->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  heading->setWordWrap(false);
+  return heading;
 }
 
 void ColorStatic::SetFontSize(int size) {

@@ -32,6 +32,11 @@ class ColorStatic : public QLabel {
   ColorRef colour_ = 0xFFFFFF;
 };
 
+// A skinned dialog's heading, beside its icon: the skin leaves the room and draws no words, so the
+// heading is a label in the program's language (the caller sets its text), bold, 15 pixels high,
+// in the theme's text colour.
+ColorStatic* NewDialogHeading(QWidget* dialog);
+
 // Why a link could not be opened, for a shell result code.
 std::string HyperLinkErrorReason(int result);
 // The whole message shown when a link cannot be opened.

@@ -6,6 +6,7 @@
 #include "store/folders.h"
 #include "store/profile_list.h"
 #include "store/profile_store.h"
+#include "ui/controls/color_static.h"
 #include "ui/controls/report_list.h"
 #include "ui/layout/control_ids.h"
 #include "ui/layout/dialog_layout.h"
@@ -64,7 +65,9 @@ void COrvane_DlgProfile::BuildControls() {
     AddControl(list_, P::kList);
     for (int c = 0; c < 3; ++c) list_->AddColumn(TextOr(kProfileColumnKeys[c], kProfileColumnTexts[c]), kProfileColumnWidths[c]);
     list_->SetCheckBoxes(true, true);
+    AddControl(NewDialogHeading(this), P::kHeading);
   }
+  if (auto* heading = ControlAs<QLabel>(P::kHeading)) heading->setText(windowTitle());
   // The buttons' faces are pictograms; what they do is in their tooltips.
   const std::pair<int, const char*> tips[] = {{P::kOk, "PROFILE_OK"},         {P::kCancel, "PROFILE_CANCLE"},
                                               {P::kApply, "PROFILE_APPLY"},   {P::kAdd, "PROFILE_ADD_PROMPT"},

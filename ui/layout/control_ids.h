@@ -178,6 +178,7 @@ inline constexpr int kLoad = 1008;
 inline constexpr int kAdd = 1010;
 inline constexpr int kDelete = 1011;
 inline constexpr int kApply = 1012;
+inline constexpr int kHeading = 1013;  // the window title shown in the dialog's heading
 }  // namespace profile
 
 // The update dialog (template 149, "Skins\UpdateDlg.ini").
@@ -190,6 +191,7 @@ inline constexpr int kPath = 1179;
 inline constexpr int kCancelUpdate = 1180;
 inline constexpr int kOpen = 1181;
 inline constexpr int kBackup = 1182;
+inline constexpr int kHeading = 1183;  // the window title shown in the dialog's heading
 }  // namespace update
 
 }  // namespace ids

@@ -125,6 +125,7 @@ std::vector<SkinControl> BuildProfile() {
       Button(P::kAdd, "FUNC_ADD", Faces::Profile),         Button(P::kLoad, "FUNC_LOAD", Faces::Profile),
       Button(P::kDelete, "FUNC_DELETE", Faces::Profile),      Button(P::kApply, "CONTROL2_APPLY", Faces::Profile),
       Control(P::kList, "PROGRAM_LIST"),
+      Control(P::kHeading, "CONTROL_HEADING"),
   };
 }
 
@@ -136,6 +137,7 @@ std::vector<SkinControl> BuildUpdate() {
       Button(U::kUpdate, "CONTROL_UPButton", Faces::Update),
       Button(U::kOpen, "CONTROL_OPENButton", Faces::Update),
       Button(U::kBackup, "CONTROL_BACKUPButton", Faces::Update),
+      Control(U::kHeading, "CONTROL_HEADING"),
   };
 }
 

@@ -58,6 +58,7 @@ bool COrvane_DlgUpdate::OnInitDialog() {
     AddControl(spare, U::kSpareCombo);
     spare->hide();
     for (int id : {U::kCancelUpdate, U::kUpdate, U::kOpen, U::kBackup}) AddControl(new CPngButton(this), id);
+    AddControl(NewDialogHeading(this), U::kHeading);
     // The faces are pictograms; what they do is in their tooltips.
     const std::pair<int, const char*> tips[] = {{U::kOpen, "UPDATE_OPEN_PROMPT"},
                                                 {U::kBackup, "UPDATE_BACKUP_PROMPT"},
@@ -65,6 +66,7 @@ bool COrvane_DlgUpdate::OnInitDialog() {
                                                 {U::kCancelUpdate, "UPDATE_CANCEL_PROMPT"}};
     for (const auto& [id, key] : tips) ControlAs<CPngButton>(id)->SetTooltip(services_.texts.Text(key), true);
   }
+  if (auto* heading = ControlAs<QLabel>(U::kHeading)) heading->setText(windowTitle());
   PlaceControls();
   return true;
 }
