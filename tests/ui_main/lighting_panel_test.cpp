@@ -32,6 +32,7 @@
 #include "ui/main/orvane_dlg.h"
 #include "ui/skin/png_button.h"
 #include "ui/skin/skin_layout.h"
+#include "ui/skin/theme.h"
 
 namespace orvane {
 namespace {
@@ -64,7 +65,7 @@ class LightingPanelTest : public ::testing::Test {
     setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
     registry_ = std::make_unique<RegistryStore>((root_ / "config/registry.reg").string());
-    languages_ = std::make_unique<LanguageFiles>(registry_.get(), ORVANE_DATA_DIR, [] { return uint16_t(0x0409); });
+    languages_ = std::make_unique<LanguageFiles>(registry_.get(), ORVANE_DATA_DIR, [this] { return language_; });
     texts_ = std::make_unique<LanguageTextSource>(*languages_);
     settings_ = std::make_unique<AppSettings>(registry_.get(), (root_ / "data").string());
     memory_ = SimMemory::Factory();
@@ -163,6 +164,7 @@ class LightingPanelTest : public ::testing::Test {
   }
 
   static inline int counter_ = 0;
+  uint16_t language_ = 0x0409;
   std::filesystem::path root_;
   std::unique_ptr<RegistryStore> registry_;
   std::unique_ptr<LanguageFiles> languages_;
@@ -557,6 +559,24 @@ TEST_F(LightingPanelTest, AClickOnTheKnobDrawnForALevelSelectsThatLevel) {
     }
   }
 }
+
+// Under the program's theme the two lists show their entries whole, in both languages.
+class LightingPanelLanguageTest : public LightingPanelTest, public ::testing::WithParamInterface<uint16_t> {};
+
+TEST_P(LightingPanelLanguageTest, TheModeListsShowTheirEntriesWhole) {
+  ApplySkinTheme(*qApp, std::string(ORVANE_DATA_DIR) + "/Skins");
+  language_ = GetParam();
+  Start(true);
+  Render(language_ == 0x0409 ? "lists_en" : "lists_ru");
+  for (int id : {m::kModeCombo, m::kUserModeCombo}) {
+    auto* combo = Control<QComboBox>(id);
+    ASSERT_GT(combo->count(), 0);
+    // The box's own size hint is as wide as its longest entry needs.
+    EXPECT_GE(combo->width(), combo->sizeHint().width()) << "list " << id << ": an entry is cut";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLanguages, LightingPanelLanguageTest, ::testing::Values(uint16_t(0x0409), uint16_t(0x0419)));
 
 }  // namespace
 }  // namespace orvane
