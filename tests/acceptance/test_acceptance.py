@@ -201,6 +201,53 @@ class Scenarios(KeyScenarios, PanelScenarios):
         self.desktop.key("Return", window=about)
         dt.wait_for("the About dialog to close", lambda: not self.desktop.window_named(self.text("LANG_ABOUT_TITLE")))
 
+    # ---- the update dialog: a backup first, then the keyboard handed to the chosen update program
+    def test_update_dialog_backs_up_and_hands_the_keyboard_over(self):
+        marker = os.path.join(self.home, "updater-ran")
+        updater = os.path.join(self.home, "updater.sh")
+        with open(updater, "w") as f:
+            f.write("#!/bin/sh\necho ran > '%s'\n" % marker)
+        os.chmod(updater, 0o755)
+        buttons = dt.read_ini(os.path.join(BIN, "Skins", "UpdateDlg.ini"))["BUTTONINFO"]
+        self.start_in_tray()
+        status, err = self.program.run_again("/Update")
+        self.assertEqual(status, 0, err)
+        dialog = dt.wait_for("the update dialog", lambda: self.desktop.window_named(self.text("MENU_4")))[0]
+        self.desktop.activate(dialog)
+        self.shot("update-dialog", dialog)
+        before = self.keyboard.memory()
+
+        # Update before a program is chosen: said, and the keyboard is left alone.
+        seen = set(self.desktop.visible_windows(cls="orvane"))
+        self.desktop.click_in(dialog, dt.rect(buttons["CONTROL_UPButton"]))
+        box = self.message_box(seen)
+        self.shot("message-update-no-file", box)
+        self.desktop.key("Return", window=box)
+        self.gone(box, "the message to close")
+        self.assertIn("boot=0", self.keyboard.control("status"))
+
+        backup = os.path.join(self.home, "before-update.orv")
+        self.desktop.click_in(dialog, dt.rect(buttons["CONTROL_BACKUPButton"]))
+        self.choose_in_file_dialog(seen, backup, "file-dialog-update-backup")
+        box = self.message_box(seen)
+        self.shot("message-update-backup-done", box)
+        self.desktop.key("Return", window=box)
+        self.gone(box, "the message to close")
+        kept = self.read_back()
+        for layer in range(3):
+            self.assertEqual(self.shown_layer(backup, layer), self.shown_layer(kept, layer), "layer %d" % layer)
+
+        self.desktop.click_in(dialog, dt.rect(buttons["CONTROL_OPENButton"]))
+        self.choose_in_file_dialog(seen, updater, "file-dialog-update-program")
+        self.shot("update-dialog-chosen", dialog)
+        self.desktop.click_in(dialog, dt.rect(buttons["CONTROL_UPButton"]))
+        dt.wait_for("the update program to run", lambda: os.path.exists(marker))
+        self.gone(dialog, "the update dialog to close")
+        self.assertIn("boot=1", self.keyboard.control("status"))
+        after = self.keyboard.memory()
+        self.assertEqual(after[:dt.Keyboard.BOOT], before[:dt.Keyboard.BOOT], "the configuration changed")
+        self.assertEqual(after[dt.Keyboard.BOOT + 1:], before[dt.Keyboard.BOOT + 1:], "the macros changed")
+
     # ---- 7: a second start shows the running window; /Kill ends the instance
     def test_7_single_instance_and_kill(self):
         self.start_in_tray()
