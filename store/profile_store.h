@@ -14,6 +14,7 @@
 #include "device/protocol.h"
 #include "model/config_context.h"
 #include "model/profile_config.h"
+#include "platform/file_dialog.h"
 #include "platform/main_window_link.h"
 #include "platform/prompt.h"
 #include "platform/text_source.h"
@@ -23,6 +24,18 @@ namespace orvane {
 inline constexpr const char* kProfileExtension = ".orv";
 inline constexpr const char* kProfileFileFilter = "(*.orv)|*.orv|(*.*)|*.*||";
 inline constexpr const char* kProfileDefaultExtension = "orv";
+
+// The file dialog for one profile file: "*.orv" preselected, the extension added to a name without
+// one, the profile filter, and on saves the question before an existing file is replaced.
+inline FileDialogRequest ProfileFileRequest(bool save) {
+  FileDialogRequest request;
+  request.save = save;
+  request.initial_name = "*.orv";
+  request.default_extension = kProfileDefaultExtension;
+  request.filter = kProfileFileFilter;
+  request.overwrite_prompt = save;
+  return request;
+}
 
 // Files larger than this are not loaded (no configuration comes anywhere near it).
 inline constexpr uint64_t kMaxProfileLoadBytes = 256ull << 20;

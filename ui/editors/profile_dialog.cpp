@@ -109,12 +109,8 @@ void COrvane_DlgProfile::AppendFileRow(const std::string& path) {
 }
 
 void COrvane_DlgProfile::OnAdd() {
-  FileDialogRequest request;
-  request.save = true;
+  FileDialogRequest request = ProfileFileRequest(true);
   request.initial_name = NewProfileInitialName(Text("PROFILE_NEW"));
-  request.default_extension = kProfileDefaultExtension;
-  request.filter = kProfileFileFilter;
-  request.overwrite_prompt = true;
   const std::optional<std::string> chosen = services_.files.Choose(request);
   if (!chosen) return;
   // A file that cannot be written is listed all the same; the user sees it fail when loading it.
@@ -123,10 +119,8 @@ void COrvane_DlgProfile::OnAdd() {
 }
 
 void COrvane_DlgProfile::OnLoad() {
-  FileDialogRequest request;
+  FileDialogRequest request = ProfileFileRequest(false);
   request.initial_name = JoinPath(ProfileFolder(), "*.orv");
-  request.default_extension = kProfileDefaultExtension;
-  request.filter = kProfileFileFilter;
   const std::optional<std::string> chosen = services_.files.Choose(request);
   if (!chosen) return;
   // Listed without opening or checking the file.

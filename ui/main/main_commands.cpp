@@ -134,11 +134,7 @@ void CMainCommands::ShowBackupMenu() {
 }
 
 void CMainCommands::Restore() {
-  FileDialogRequest request;
-  request.initial_name = "*.orv";
-  request.default_extension = kProfileDefaultExtension;
-  request.filter = kProfileFileFilter;
-  const std::optional<std::string> path = ChooseFile(request);
+  const std::optional<std::string> path = ChooseFile(ProfileFileRequest(false));
   if (!path) return;
   const MainDialogServices& s = dialog_.services();
   CBusyIndicator* busy = dialog_.busyIndicator();
@@ -156,13 +152,7 @@ void CMainCommands::Restore() {
 }
 
 void CMainCommands::Backup() {
-  FileDialogRequest request;
-  request.save = true;
-  request.initial_name = "*.orv";
-  request.default_extension = kProfileDefaultExtension;
-  request.filter = kProfileFileFilter;
-  request.overwrite_prompt = true;
-  const std::optional<std::string> path = ChooseFile(request);
+  const std::optional<std::string> path = ChooseFile(ProfileFileRequest(true));
   if (!path) return;
   // Not reported, whatever the result.
   SaveProfileFile(dialog_.services().config.editing, *path);

@@ -131,13 +131,7 @@ void COrvane_DlgUpdate::OnCancelUpdate() {
 }
 
 void COrvane_DlgUpdate::OnBackup() {
-  FileDialogRequest request;
-  request.save = true;
-  request.initial_name = "*.orv";
-  request.default_extension = kProfileDefaultExtension;
-  request.filter = kProfileFileFilter;
-  request.overwrite_prompt = true;
-  const std::optional<std::string> chosen = services_.files.Choose(request);
+  const std::optional<std::string> chosen = services_.files.Choose(ProfileFileRequest(true));
   if (!chosen) return;
   bool saved = false;
   {
