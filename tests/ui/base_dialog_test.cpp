@@ -150,6 +150,26 @@ TEST_F(DialogTest, ControlsAreFoundByIdAndCommandsAndMessagesGoThroughTheTables)
   EXPECT_EQ(dialog.result(), QDialog::Rejected);
 }
 
+// IDs repeat between dialogs (the key dialog's on-screen keyboard button has the main window's
+// left arrow's): a dialog's lookups never reach into a child dialog of its own.
+TEST_F(DialogTest, ControlsOfAChildDialogAreNotTheOwners) {
+  CBaseDialog owner(1, nullptr, ini_, skin_.skins());
+  auto* child = new CBaseDialog(2, &owner, ini_, skin_.skins());
+  ASSERT_TRUE(child->isWindow());
+  auto* childs_button = new CPngButton;
+  child->AddControl(childs_button, ids::main::kLeftArrow);  // made first, as the key dialog is
+  auto* holder = new QWidget(&owner);  // controls may sit in a panel of the dialog's own
+  auto* owners_button = new CPngButton(holder);
+  SetControlId(owners_button, ids::main::kLeftArrow);
+  auto* childs_only = new CPngButton;
+  child->AddControl(childs_only, ids::main::kFlip2);
+
+  EXPECT_EQ(owner.Control(ids::main::kLeftArrow), owners_button);
+  EXPECT_EQ(child->Control(ids::main::kLeftArrow), childs_button);
+  EXPECT_EQ(owner.Control(ids::main::kFlip2), nullptr);
+  EXPECT_EQ(child->Control(ids::main::kFlip2), childs_only);
+}
+
 TEST_F(DialogTest, PressOnTheBodyDragsTheWindow) {
   CBaseDialog dialog(1, nullptr, ini_, skin_.skins());
   dialog.OnInitDialog();

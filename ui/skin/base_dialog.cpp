@@ -129,12 +129,26 @@ void CBaseDialog::AddControl(QWidget* control, int id) {
   }
 }
 
+namespace {
+
+// The control with the ID among the widgets below parent, leaving out other windows (a child
+// dialog, a menu, a message box) with everything in them: their controls are their own, and IDs
+// repeat between dialogs.
+QWidget* FindControl(const QObject* parent, int id) {
+  for (QObject* object : parent->children()) {
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (widget == nullptr || widget->isWindow()) continue;
+    if (ControlId(widget) == id) return widget;
+    if (QWidget* found = FindControl(widget, id)) return found;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 QWidget* CBaseDialog::Control(int id) const {
   if (id == 0) return nullptr;
-  const QList<QWidget*> children = findChildren<QWidget*>();
-  for (QWidget* child : children)
-    if (ControlId(child) == id) return child;
-  return nullptr;
+  return FindControl(this, id);
 }
 
 void CBaseDialog::OnCommand(int id, CommandHandler handler) { commands_[id] = std::move(handler); }
