@@ -66,10 +66,28 @@ QPixmap CBaseDialog::LoadFacePicture(std::string_view name) const {
   return RenderSkinImage(image, background_.size());
 }
 
+namespace {
+
+// The control with the ID among the widgets below parent, leaving out other windows (a child
+// dialog, a menu, a message box) with everything in them: their controls are their own, and IDs
+// repeat between dialogs.
+// A control without an ID is found by its object name, the same way.
+QWidget* FindControl(const QObject* parent, int id, const QString& name = {}) {
+  for (QObject* object : parent->children()) {
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (widget == nullptr || widget->isWindow()) continue;
+    if (id != ids::kNoControl ? ControlId(widget) == id : widget->objectName() == name) return widget;
+    if (QWidget* found = FindControl(widget, id, name)) return found;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 void CBaseDialog::PlaceSkinControls(layout::SkinDialog dialog, const FacePictureSets& pictures,
                                     const OtherPlacement& other) {
   for (const layout::SkinControl& c : layout::Controls(dialog)) {
-    QWidget* control = c.id != ids::kNoControl ? Control(c.id) : findChild<QWidget*>(QString::fromStdString(c.key));
+    QWidget* control = FindControl(this, c.id, QString::fromStdString(c.key));
     if (control == nullptr) continue;
     const std::string section(c.section);
     switch (c.placement) {
@@ -129,22 +147,6 @@ void CBaseDialog::AddControl(QWidget* control, int id) {
   }
 }
 
-namespace {
-
-// The control with the ID among the widgets below parent, leaving out other windows (a child
-// dialog, a menu, a message box) with everything in them: their controls are their own, and IDs
-// repeat between dialogs.
-QWidget* FindControl(const QObject* parent, int id) {
-  for (QObject* object : parent->children()) {
-    auto* widget = qobject_cast<QWidget*>(object);
-    if (widget == nullptr || widget->isWindow()) continue;
-    if (ControlId(widget) == id) return widget;
-    if (QWidget* found = FindControl(widget, id)) return found;
-  }
-  return nullptr;
-}
-
-}  // namespace
 
 QWidget* CBaseDialog::Control(int id) const {
   if (id == 0) return nullptr;
