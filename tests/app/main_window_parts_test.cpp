@@ -20,10 +20,12 @@
 #include "platform/instance.h"
 #include "platform/program_paths.h"
 #include "platform/registry.h"
+#include "platform/shell.h"
 #include "sim/sim_backend.h"
 #include "store/language.h"
 #include "store/profile_store.h"
 #include "store/settings.h"
+#include "ui/controls/color_static.h"
 #include "ui/main/key_matrix.h"
 #include "ui/main/main_commands.h"
 #include "ui/main/orvane_dlg.h"
@@ -439,6 +441,13 @@ TEST_F(MainWindowPartsTest, BackupMenuHelpAndLinks) {
   EXPECT_EQ(shell_[4].target, links[0]);
   EXPECT_EQ(shell_[4].parameters, "NULL");
   EXPECT_EQ(shell_[4].folder, "NULL");
+  EXPECT_TRUE(prompts_.empty());
+
+  // Nothing on the desktop opens them (no opener, no browser): the click says so.
+  dialog_->commands().SetShellOpener([](const ShellRequest&) { return kShellNoAssociation; });
+  dialog_->DispatchCommand(m::kHelp);
+  dialog_->DispatchCommand(m::kFacebookLink);
+  EXPECT_EQ(prompts_, (std::vector<std::string>(2, HyperLinkErrorText(kShellNoAssociation))));
 }
 
 TEST_F(MainWindowPartsTest, UpdateRequestOfALaterStartOpensTheUpdateDialogAfterAnswering) {

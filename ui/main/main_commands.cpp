@@ -11,6 +11,7 @@
 #include "platform/shell.h"
 #include "store/help_page.h"
 #include "store/profile_store.h"
+#include "ui/controls/color_static.h"
 #include "ui/main/busy_indicator.h"
 #include "ui/main/key_matrix.h"
 #include "ui/main/orvane_dlg.h"
@@ -182,10 +183,21 @@ void CMainCommands::OpenLink(int command) {
 }
 
 int CMainCommands::Shell(const ShellRequest& request) const {
-  if (shell_) return shell_(request);
-  // Documents and links go to the desktop's opener, which takes no parameters or folder.
-  if (request.target.empty()) return kShellFileNotFound;
-  return ShellOpen(request.target);
+  int result = kShellFileNotFound;
+  if (shell_) {
+    result = shell_(request);
+  } else if (!request.target.empty()) {
+    // Documents and links go to the desktop's opener, which takes no parameters or folder, and
+    // else to the user's browser.
+    const CHyperLink::Shell desktop = CHyperLink::DefaultShell();
+    result = desktop.open(request.target);
+    if (result <= 32)
+      if (std::optional<std::string> browser = desktop.browser_command())
+        result = desktop.run(BrowserCommandLine(*browser, request.target));
+  }
+  // A click that opens nothing says why, as the window's other links do.
+  if (result <= 32) dialog_.prompt().Notice(HyperLinkErrorText(result));
+  return result;
 }
 
 }  // namespace orvane
