@@ -132,6 +132,7 @@ constexpr auto kProgramTextKeyList = std::to_array<std::string_view>({
     "PROFILE_COLUMN_PATH",
     "PROFILE_ROW_NOT_ONBOARD",
     "PROFILE_MANAGER_CAPTION",
+    "MAIN_OPEN_FAILED",
     "UPDATE_OPEN_PROMPT",
     "UPDATE_BACKUP_PROMPT",
     "UPDATE_START_PROMPT",

@@ -12,7 +12,7 @@
 
 namespace orvane {
 
-inline constexpr size_t kProgramTextKeyCount = 133;
+inline constexpr size_t kProgramTextKeyCount = 134;
 inline constexpr size_t kLightTextKeyCount = 11;
 inline constexpr size_t kModeCodeCount = 29;
 

@@ -25,7 +25,6 @@
 #include "store/language.h"
 #include "store/profile_store.h"
 #include "store/settings.h"
-#include "ui/controls/color_static.h"
 #include "ui/main/key_matrix.h"
 #include "ui/main/main_commands.h"
 #include "ui/main/orvane_dlg.h"
@@ -443,11 +442,13 @@ TEST_F(MainWindowPartsTest, BackupMenuHelpAndLinks) {
   EXPECT_EQ(shell_[4].folder, "NULL");
   EXPECT_TRUE(prompts_.empty());
 
-  // Nothing on the desktop opens them (no opener, no browser): the click says so.
+  // Nothing on the desktop opens them (no opener, no browser): the click says so, and what.
   dialog_->commands().SetShellOpener([](const ShellRequest&) { return kShellNoAssociation; });
   dialog_->DispatchCommand(m::kHelp);
   dialog_->DispatchCommand(m::kFacebookLink);
-  EXPECT_EQ(prompts_, (std::vector<std::string>(2, HyperLinkErrorText(kShellNoAssociation))));
+  EXPECT_EQ(prompts_, (std::vector<std::string>{Text("MAIN_OPEN_FAILED") + "\n\n" + help + "index.html",
+                                                Text("MAIN_OPEN_FAILED") + "\n\n" + links[1]}));
+  EXPECT_NE(Text("MAIN_OPEN_FAILED"), kMissingText);
 }
 
 TEST_F(MainWindowPartsTest, UpdateRequestOfALaterStartOpensTheUpdateDialogAfterAnswering) {

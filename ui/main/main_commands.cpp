@@ -11,7 +11,7 @@
 #include "platform/shell.h"
 #include "store/help_page.h"
 #include "store/profile_store.h"
-#include "ui/controls/color_static.h"
+#include "ui/controls/color_static.h"  // the desktop opener with its browser fallback
 #include "ui/main/busy_indicator.h"
 #include "ui/main/key_matrix.h"
 #include "ui/main/orvane_dlg.h"
@@ -195,8 +195,9 @@ int CMainCommands::Shell(const ShellRequest& request) const {
       if (std::optional<std::string> browser = desktop.browser_command())
         result = desktop.run(BrowserCommandLine(*browser, request.target));
   }
-  // A click that opens nothing says why, as the window's other links do.
-  if (result <= 32) dialog_.prompt().Notice(HyperLinkErrorText(result));
+  // A click that opens nothing says so, and what it tried to open.
+  if (result <= 32)
+    dialog_.prompt().Notice(dialog_.services().texts.Text("MAIN_OPEN_FAILED") + "\n\n" + request.target);
   return result;
 }
 
