@@ -451,6 +451,41 @@ TEST_F(MainWindowPartsTest, BackupMenuHelpAndLinks) {
   EXPECT_NE(Text("MAIN_OPEN_FAILED"), kMissingText);
 }
 
+// An unplug in the middle of Apply loses nothing: the changes stay on screen with Apply offered
+// when the keyboard is back, and the next Apply writes them. With nothing pending, a return
+// shows what the keyboard holds, as always.
+TEST_F(MainWindowPartsTest, ChangesTheKeyboardLacksWhenItGoesOutliveItsReturn) {
+  Start();
+  auto present = [&] { return dialog_->shownTrayIcon() == kTrayIconPresent; };
+  SetEntry(0, 0x030, {kActionSingleKey, 0, 0x01E, 0, 0});  // B sends A
+  dialog_->SetApplyPending(true);
+  SimFaults vanish;
+  vanish.vanish_after = 1;  // the access bracket opens, then the keyboard is gone
+  sim_->Keyboard().SetFaults(vanish);
+  dialog_->DispatchCommand(m::kApply);
+  ASSERT_TRUE(WaitFor([&] { return dialog_->shownTrayIcon() == kTrayIconProgram; }));
+  sim_->Keyboard().ClearFaults();
+  sim_->Hub().Plug();
+  ASSERT_TRUE(WaitFor(present));
+  Settle(300);
+  EXPECT_EQ(Entry(0, 0x030).type, kActionSingleKey);
+  EXPECT_TRUE(dialog_->IsApplyPending());
+  EXPECT_EQ(ReadBack().image->EntryAt(0, 0x030)->type, kActionDefault) << "the keyboard lacks it";
+  dialog_->DispatchCommand(m::kApply);
+  EXPECT_FALSE(dialog_->IsApplyPending());
+  EXPECT_EQ(ReadBack().image->EntryAt(0, 0x030)->value, 0x01Eu);
+
+  // Nothing pending: the keyboard's own configuration comes back with it.
+  sim_->Hub().Unplug();
+  ASSERT_TRUE(WaitFor([&] { return dialog_->shownTrayIcon() == kTrayIconProgram; }));
+  SetEntry(0, 0x031, {kActionDisabled, 0, 0, 0, 0});  // a stale picture, not a change of the user's
+  sim_->Hub().Plug();
+  ASSERT_TRUE(WaitFor(present));
+  ASSERT_TRUE(WaitFor([&] { return Entry(0, 0x031).type == kActionDefault; }));
+  EXPECT_EQ(Entry(0, 0x030).value, 0x01Eu);
+  EXPECT_FALSE(dialog_->IsApplyPending());
+}
+
 TEST_F(MainWindowPartsTest, UpdateRequestOfALaterStartOpensTheUpdateDialogAfterAnswering) {
   Start();
   int opened = 0, managers = 0;

@@ -391,7 +391,16 @@ intptr_t COrvaneDlg::OnInitDone(uintptr_t wparam) {
 
 intptr_t COrvaneDlg::OnMainProfile(uintptr_t wparam) {
   if (wparam != kCheckWordProfile) return 0;
-  ReloadFromKeyboard(services_.config, services_.protocol, services_.texts, *link_);
+  if (pending_at_loss_) {
+    // Changes that had not reached the keyboard when it went (edits not applied yet, or an Apply
+    // cut short by the unplug) outlive its return: they stay on screen with Apply offered, and
+    // are not replaced by what the keyboard holds now.
+    pending_at_loss_ = false;
+    RefreshKeyMatrix();
+    SetApplyPending(true);
+  } else {
+    ReloadFromKeyboard(services_.config, services_.protocol, services_.texts, *link_);
+  }
   const int profile = services_.protocol.CurrentProfile();
   if (profile >= 0 && profile < int(m::kProfileButtons.size())) {
     for (size_t i = 0; i < m::kProfileButtons.size(); ++i)
@@ -413,6 +422,8 @@ intptr_t COrvaneDlg::OnMainProfile(uintptr_t wparam) {
 }
 
 intptr_t COrvaneDlg::OnDeviceLost() {
+  // Whether the window holds changes that the keyboard going now does not have.
+  pending_at_loss_ = pending_at_loss_ || IsApplyPending();
   CloseChildDialogs();
   setFocus();
   return 1;

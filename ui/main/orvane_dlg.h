@@ -246,6 +246,8 @@ class COrvaneDlg : public CBaseDialog, public IMainWindowHost {
   bool show_allowed_ = false;   // set while a show request shows the window
   bool shown_on_request_ = false;
   bool opened_on_arrival_ = false;
+  // The keyboard went while the editing instance held changes it does not have yet.
+  bool pending_at_loss_ = false;
   bool placed_ = false;
   int shown_count_ = 0;
   bool report_paint_ = false;
