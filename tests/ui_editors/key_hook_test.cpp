@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QDialog>
 #include <QLineEdit>
+#include <QWindow>
 #include <QWidget>
 #include <vector>
 
@@ -77,6 +81,44 @@ TEST(KeyHook, ClaimsTheShortcutOverrideOfAKeyItTakes) {
   QApplication::sendEvent(&window, &passed);
   EXPECT_FALSE(passed.isAccepted());
   EXPECT_TRUE(h.messages.empty());  // the override is no message of its own
+}
+
+// A hook with an owner takes the keys of the owner's window and of its drop-down lists, and
+// leaves a question box opened over it its keys (Return answers it, it is not taken as a key).
+TEST(KeyHook, WithAnOwnerLeavesOtherWindowsTheirKeys) {
+  QDialog owner;
+  auto* field = new QLineEdit(&owner);
+  auto* list = new QComboBox(&owner);
+  list->addItems({"one", "two"});
+  owner.show();
+  QDialog box(&owner);
+  auto* answer = new QLineEdit(&box);
+  box.show();
+  KeyCounter field_keys(field);
+  KeyCounter answer_keys(answer);
+  Hooked h;
+  h.hook.SetOwner(&owner);
+  h.hook.Install();
+
+  SendKey(answer, ev::kEnter, false);
+  SendKey(answer, ev::kEnter, true);
+  EXPECT_TRUE(h.messages.empty());
+  EXPECT_EQ(answer_keys.presses + answer_keys.releases, 2);
+  // The box's own window is no QWidget: the event sent to it passes on too.
+  QKeyEvent to_window(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, ev::kEnter + 8, 0, 0);
+  QApplication::sendEvent(box.windowHandle(), &to_window);
+  EXPECT_TRUE(h.messages.empty());
+
+  SendKey(field, ev::kA, false);
+  list->showPopup();
+  QWidget* popup = list->view()->window();
+  ASSERT_NE(popup, &owner);
+  SendKey(popup, ev::kB, false);
+  list->hidePopup();
+  ASSERT_EQ(h.messages.size(), 2u);
+  EXPECT_EQ(h.messages[0].code, 0x01E);
+  EXPECT_EQ(h.messages[1].code, 0x030);
+  EXPECT_EQ(field_keys.presses, 0);
 }
 
 }  // namespace

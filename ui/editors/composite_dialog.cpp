@@ -115,6 +115,7 @@ Orvane_DlgComposite::Orvane_DlgComposite(CompositeServices services, CompositeHo
       services_(std::move(services)),
       host_(std::move(host)) {
   capture_ = std::make_unique<CKeyHook>([this](const KeyHookMessage& m) { OnCapture(m); });
+  capture_->SetOwner(this);
   OnCommand(C::kKeyPanel, [this] {
     // A key still at its factory function stays there until a key is captured or a radio clicked.
     if (mode_ != kModeSingleKey && mode_ != kModeDefault) ChoosePanel(kModeSingleKey);

@@ -1,7 +1,9 @@
 #include "ui/editors/key_hook.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QKeyEvent>
+#include <QWidget>
+#include <QWindow>
 
 #include "model/key_table.h"
 #include "platform/key_translation.h"
@@ -39,10 +41,29 @@ void CKeyHook::Remove() {
   installed_ = false;
 }
 
+bool CKeyHook::AimedAtOwner(QObject* receiver) const {
+  if (owner_ == nullptr) return true;
+  // The top-level widget the key goes to: the widget's own window, or the widget of the window.
+  QWidget* top = nullptr;
+  if (auto* widget = qobject_cast<QWidget*>(receiver)) {
+    top = widget->window();
+  } else if (auto* window = qobject_cast<QWindow*>(receiver)) {
+    for (QWidget* candidate : QApplication::topLevelWidgets())
+      if (candidate->windowHandle() == window) top = candidate;
+  }
+  if (top == nullptr || top == owner_->window()) return true;
+  // A popup of the owner (a drop-down list) counts as the owner; any other window does not.
+  if (top->windowType() != Qt::Popup) return false;
+  for (QWidget* up = top->parentWidget(); up != nullptr; up = up->parentWidget())
+    if (up == owner_) return true;
+  return false;
+}
+
 bool CKeyHook::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
   if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::ShortcutOverride)
     return QObject::eventFilter(watched, event);
+  if (!AimedAtOwner(watched)) return false;
   auto* key = static_cast<QKeyEvent*>(event);
   if (!Consumed(CodeOfEvent(*key))) return false;
   // Claiming the shortcut override keeps shortcuts from taking the key; its press follows.

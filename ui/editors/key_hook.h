@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <functional>
 
+class QWidget;
+
 namespace orvane {
 
 struct KeyHookMessage {
@@ -38,13 +40,18 @@ class CKeyHook : public QObject {
   void Install();
   void Remove();
   bool installed() const { return installed_; }
+  // The window whose keys are taken; none: every key of the program.
+  void SetOwner(QWidget* owner) { owner_ = owner; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  bool AimedAtOwner(QObject* receiver) const;
+
   Handler handler_;
   bool installed_ = false;
+  QWidget* owner_ = nullptr;
 };
 
 }  // namespace orvane

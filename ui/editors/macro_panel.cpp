@@ -83,6 +83,7 @@ CMacroPanel::CMacroPanel(IMacroPanelHost& host, const KeyboardFacts& keyboard, s
   // taken from the panel's clock too, so pauses and the start of recording agree.
   hook_ = std::make_unique<CKeyHook>(
       [this](const KeyHookMessage& m) { RecordKeyMessage(m.virtualKey, m.flags, tick_()); });
+  hook_->SetOwner(&host_.Dialog());
 }
 
 MacroPanelFactory MakeMacroPanelFactory(const KeyboardFacts& keyboard) {
