@@ -264,6 +264,16 @@ TEST_F(ReportListTest, DropDownEditorsOpenAtOnceAndReportOnlyAnotherChoice) {
   EXPECT_EQ(drop->currentIndex(), 30);
   EXPECT_EQ(drop->maxVisibleItems(), 20);
   EXPECT_EQ(drop->font().pointSize(), 13);
+  // The open list shows those 20 rows and scrolls, rather than all 111 down the screen.
+  const int row_height = drop->view()->sizeHintForRow(0);
+  ASSERT_GT(row_height, 0);
+  EXPECT_LE(drop->view()->window()->height(), 21 * row_height);
+  EXPECT_GE(drop->view()->window()->height(), 19 * row_height);
+  // The release of the press that opened it lands beside the list, on its frame: it stays open.
+  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(-4, -4), QPointF(-4, -4), Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
+  QApplication::sendEvent(drop->view()->window(), &release);
+  EXPECT_TRUE(drop->view()->isVisible());
 
   // The user picks entry 40: reported once, and the editor is gone.
   QAbstractItemView* view = drop->view();

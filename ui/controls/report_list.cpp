@@ -26,6 +26,26 @@ class CellDropDown : public QComboBox {
     QComboBox::hidePopup();
     if (closed) closed();
   }
+  // Opens the list for a press on the cell. The list is not over the cell, so the release of that
+  // press reaches the list's frame, which closes on it: that release is left to nobody.
+  void OpenForPress() {
+    showPopup();
+    frame_ = view()->window();
+    if (frame_ != this) frame_->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == frame_ && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease)) {
+      frame_->removeEventFilter(this);
+      frame_ = nullptr;
+      return event->type() == QEvent::MouseButtonRelease;
+    }
+    return QComboBox::eventFilter(watched, event);
+  }
+
+ private:
+  QWidget* frame_ = nullptr;
 };
 
 }  // namespace
@@ -401,6 +421,9 @@ void CReportList::OpenDropDown(int row, int column) {
   auto* combo = new CellDropDown(viewport());
   drop_down_ = combo;
   combo->setFont(font());
+  // A scrolling list of the asked number of rows: the style's own popup shows every entry at once
+  // (111 keys from the top of the screen to the bottom) and ignores the row count.
+  combo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
   combo->setMaxVisibleItems(drop_rows_[size_t(column)]);
   for (const std::string& item : entries.items) combo->addItem(ToQ(item));
   drop_initial_ = entries.selected >= 0 && entries.selected < combo->count() ? entries.selected : -1;
@@ -413,7 +436,7 @@ void CReportList::OpenDropDown(int row, int column) {
   };
   combo->show();
   combo->setFocus(Qt::MouseFocusReason);
-  combo->showPopup();
+  combo->OpenForPress();
 }
 
 void CReportList::FinishEditField(bool report) {
