@@ -28,6 +28,7 @@ ChildDialogs::ChildDialogs(COrvaneDlg& window)
       button->Repaint();
     }
   };
+  profile.show_current_profile = [&window] { window.ShowCurrentProfile(); };
   profile.help = [&window] {
     if (window.hooks().help) window.hooks().help();
   };

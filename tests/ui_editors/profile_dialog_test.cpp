@@ -69,6 +69,7 @@ class ProfileDialogTest : public ::testing::Test {
       button_tip_ = tip;
     };
     services.help = [this] { ++help_; };
+    services.show_current_profile = [this] { shown_profiles_.push_back(KeyboardProfile()); };
     dialog_ = std::make_unique<COrvane_DlgProfile>(std::move(services));
   }
   void TearDown() override {
@@ -113,6 +114,7 @@ class ProfileDialogTest : public ::testing::Test {
   bool composite_open_ = false;
   int main_applies_ = 0;
   int help_ = 0;
+  std::vector<int> shown_profiles_;  // the keyboard's profile each time the window was told to show it
   std::string button_caption_, button_tip_;
 };
 
@@ -165,6 +167,8 @@ TEST_F(ProfileDialogTest, ApplyOfRowOneSwitchesReloadsAndDisablesBothApplyButton
   bool refreshed = false;
   for (const auto& call : window_.Calls()) refreshed |= call.kind == RecordingMainWindowLink::Kind::RefreshKeyMatrix;
   EXPECT_TRUE(refreshed);  // the reload from the keyboard redraws the keys
+  // The main window's profile buttons and lighting follow the new current profile.
+  EXPECT_EQ(shown_profiles_, std::vector<int>{1});
   EXPECT_TRUE(FileExists(CacheFile(0)));
   EXPECT_EQ(button_caption_, "$Profile0");
   EXPECT_EQ(button_tip_, "Current: $Profile0");

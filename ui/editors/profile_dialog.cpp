@@ -155,6 +155,7 @@ void COrvane_DlgProfile::OnApply() {
     }
   }
   ReloadFromKeyboard(services_.config, services_.protocol, services_.texts, services_.link);
+  if (services_.show_current_profile) services_.show_current_profile();
   RefreshProfileButton();
   SetModified(false);
   services_.link.SetApplyPending(false);

@@ -56,6 +56,9 @@ struct ProfileManagerServices {
   std::function<bool()> composite_open;
   std::function<void(const std::string& caption, const std::string& tooltip)> set_profiles_button;
   std::function<void()> help;
+  // The main window marks the keyboard's current profile on its profile buttons and shows that
+  // profile's lighting (Apply may have made another profile current).
+  std::function<void()> show_current_profile;
 };
 
 // The list's column captions: language keys, and the texts shown when a language file lacks them.

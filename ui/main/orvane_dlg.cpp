@@ -389,6 +389,17 @@ intptr_t COrvaneDlg::OnInitDone(uintptr_t wparam) {
   return 1;
 }
 
+void COrvaneDlg::ShowCurrentProfile() {
+  const int profile = services_.protocol.CurrentProfile();
+  if (profile >= 0 && profile < int(m::kProfileButtons.size())) {
+    for (size_t i = 0; i < m::kProfileButtons.size(); ++i)
+      if (CPngButton* b = Button(m::kProfileButtons[i])) b->SetSelected(int(i) == profile, true);
+    if (hooks_.set_lighting_profile) hooks_.set_lighting_profile(profile);
+  }
+  if (hooks_.load_lighting) hooks_.load_lighting();
+  if (hooks_.rebuild_lighting) hooks_.rebuild_lighting();
+}
+
 intptr_t COrvaneDlg::OnMainProfile(uintptr_t wparam) {
   if (wparam != kCheckWordProfile) return 0;
   if (pending_at_loss_) {
@@ -401,14 +412,7 @@ intptr_t COrvaneDlg::OnMainProfile(uintptr_t wparam) {
   } else {
     ReloadFromKeyboard(services_.config, services_.protocol, services_.texts, *link_);
   }
-  const int profile = services_.protocol.CurrentProfile();
-  if (profile >= 0 && profile < int(m::kProfileButtons.size())) {
-    for (size_t i = 0; i < m::kProfileButtons.size(); ++i)
-      if (CPngButton* b = Button(m::kProfileButtons[i])) b->SetSelected(int(i) == profile, true);
-    if (hooks_.set_lighting_profile) hooks_.set_lighting_profile(profile);
-  }
-  if (hooks_.load_lighting) hooks_.load_lighting();
-  if (hooks_.rebuild_lighting) hooks_.rebuild_lighting();
+  ShowCurrentProfile();
   // The profiles button names the keyboard's current profile from the start, not only after the
   // first switch.
   if (hooks_.refresh_profile_button) hooks_.refresh_profile_button();

@@ -149,6 +149,9 @@ class COrvaneDlg : public CBaseDialog, public IMainWindowHost {
   bool OnInitDialog() override;
   void OnOK() override;
   void OnCancel() override;
+  // Marks the keyboard's current profile on the profile buttons and makes it the lighting panel's
+  // profile, reading and rebuilding the panel (a profile that cannot be read changes neither mark).
+  void ShowCurrentProfile();
 
   // IMainWindowHost.
   void SetTimer(int id, uint32_t interval_ms) override;
