@@ -189,3 +189,59 @@ class KeyScenarios:
         for recorded, slept in zip(delays, PAUSES_MS):
             self.assertTrue(slept - TICK_MS - LATENCY_MS <= recorded <= slept + LATENCY_MS,
                             "recorded pauses %s for %s ms slept" % (delays, PAUSES_MS))
+
+    # ---- 8: questions over the single-key panel are answered from the keyboard; the profile
+    # manager's choice shows on the main window's profile buttons
+    def test_8_questions_over_the_key_panel_and_the_managers_profile(self):
+        before = self.keyboard.memory()
+        self.start_in_tray()
+        window = self.open_by_icon()
+        self.desktop.activate(window)
+        self.desktop.click_in(window, self.control("KEY_012"))
+        dialog = self.key_dialog("KEY_SETTING_TISHI")
+        self.desktop.activate(dialog)
+        seen = set(self.desktop.visible_windows(cls="orvane"))
+        # No on-screen keyboard here: a notice, closed with Return.
+        self.click_dialog(dialog, "CONTROL_OSK")
+        box = self.message_box(seen)
+        self.shot("message-no-osk", box)
+        self.desktop.key("Return", window=box)
+        self.gone(box, "the notice to close")
+        # Clear's question, answered No with Return: the key field stays empty (Return was not
+        # taken as the key), and Cancel leaves the keyboard as it was.
+        self.click_dialog(dialog, "CONTROL_CLEAR")
+        box = self.message_box(seen)
+        self.desktop.key("Return", window=box)
+        self.gone(box, "the question to close")
+        self.dialog_shot("composite-after-questions", dialog)
+        field = dt.rect(self.composite_layout()["BUTTONINFO"]["FUNC_KEY_INPUT"])
+        x, y, _, _ = self.desktop.geometry(dialog)
+        lit = [p for p in self.desktop.pixels(x + field[0] + 4, y + field[1] + 4, field[2] - 8, field[3] - 8)
+               if sum(p) > 450]
+        self.assertEqual(lit, [], "the key field shows a key after the questions")
+        self.click_dialog(dialog, "CONTROL_CANCEL")
+        self.gone(dialog, "the key dialog to close")
+
+        # The profile manager: the third row ticked, OK; the keyboard and the window follow.
+        self.desktop.click_in(window, self.control("FUNC_PROFILES"))
+        manager = self.new_window(seen, "the profile manager")
+        self.desktop.activate(manager)
+        layout = dt.read_ini(os.path.join(self.bin_folder(), "Skins", "Profile.ini"))["BUTTONINFO"]
+        rows = dt.rect(layout["PROGRAM_LIST"])
+        header = rows[3] // 8
+        row_height = 20
+        self.desktop.click_in(manager, (rows[0] + 2, rows[1] + header + 2 * row_height + 4, 18, 12))
+        self.desktop.click_in(manager, dt.rect(layout["CONTROL_OK"]))
+        self.gone(manager, "the profile manager to close")
+        dt.wait_for("profile 2 to become current", lambda: self.current_profile() == 2)
+        self.panel_shot("main-window-after-manager", window)
+
+        def blue(key):
+            bx, by, _, _ = self.desktop.geometry(window)
+            r = self.control(key)
+            pixels = self.desktop.pixels(bx + r[0] + 4, by + r[1] + 4, r[2] - 8, r[3] - 8)
+            return sum(1 for cr, cg, cb in pixels if cb > 150 and cr < 80) > len(pixels) // 2
+        dt.wait_for("the third profile button marked", lambda: blue("FUNC_PROFILE3"))
+        self.assertFalse(blue("FUNC_PROFILE1"))
+        after = self.keyboard.memory()
+        self.assertEqual(after[dt.Keyboard.KEY_BLOCKS:], before[dt.Keyboard.KEY_BLOCKS:], "keys or lighting changed")
