@@ -35,6 +35,8 @@ constexpr uint32_t kLanguageWord = kCheckWordLanguage;
 constexpr const char* kFontFace = "Arial Unicode MS";
 constexpr ColorRef kCaptionWhite = 0xFFFFFF;
 constexpr ColorRef kCaptionGrey = 0x7F7F7F;
+// Where the dialog is placed when no screen is known at all.
+constexpr QRect kFallbackScreenArea(0, 0, 1920, 1080);
 constexpr ColorRef kStaticColour = 0xE4E4E4;
 constexpr int kKeyNameFontPt = 18;
 constexpr int kListFontPt = 12;
@@ -372,7 +374,7 @@ void Orvane_DlgComposite::Place() {
   QRect button = host_.button_rect ? host_.button_rect(button_) : QRect();
   QScreen* screen = button.isValid() ? QGuiApplication::screenAt(button.center()) : nullptr;
   if (screen == nullptr) screen = QGuiApplication::primaryScreen();
-  const QRect area = screen != nullptr ? screen->geometry() : QRect(0, 0, 1920, 1080);
+  const QRect area = screen != nullptr ? screen->geometry() : kFallbackScreenArea;
   // Without the button's place the dialog is centred.
   move(CompositePlacement(area, button, size, g9_ || !button.isValid()));
 }

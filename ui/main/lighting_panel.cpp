@@ -27,6 +27,9 @@ namespace m = ids::main;
 constexpr ColorRef kLitFrame = 0xFFFFFF;
 constexpr ColorRef kDarkFrame = 0x000000;
 constexpr int kFrameValue = 50;
+// Slider messages carry positions within this range; the state clamps them to its own levels.
+constexpr intptr_t kSliderMessageMin = -1;
+constexpr intptr_t kSliderMessageMax = 1000;
 
 // The per-key editing switch.
 constexpr const char* kEditingOff = "dengup.bmp";
@@ -430,7 +433,7 @@ void CLightingPanel::OnModeSelected(int position) {
 }
 
 void CLightingPanel::OnSliderMoving(uintptr_t slider, intptr_t position) {
-  const int pos = int(std::clamp<intptr_t>(position, -1, 1000));
+  const int pos = int(std::clamp<intptr_t>(position, kSliderMessageMin, kSliderMessageMax));
   if (slider == uintptr_t(m::kBrightnessSlider)) {
     Run(state_.SetBrightness(pos));
     SetPicture(m::kBrightnessSlider, layout::BrightnessBitmap(BrightnessPicture(state_.Values().brightness)));

@@ -32,9 +32,10 @@ QFileDialog* QtFileDialog::MakeDialog(const FileDialogRequest& request, QWidget*
   QStringList filters;
   for (const auto& [caption, patterns] : ParseFileFilter(request.filter)) {
     // A caption that already shows its patterns ("(*.orv)") is used as it stands.
+    const QString shown = ToQ(caption);
     QString list = ToQ(patterns);
     list.replace(';', ' ');
-    filters << (ToQ(caption).contains('(') ? ToQ(caption) : ToQ(caption) + " (" + list + ")");
+    filters << (shown.contains('(') ? shown : shown + " (" + list + ")");
   }
   if (!filters.isEmpty()) dialog->setNameFilters(filters);
   // The initial name may be a pattern ("*.exe"), a bare name or a full path.
